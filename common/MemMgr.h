@@ -1,0 +1,98 @@
+// MemMgr: the block memory manager, the only allocator of the library.
+//
+// Memory is taken from the system in blocks of 64 KiB mapped from
+// "/dev/zero" and carved into 32-byte units. Each block keeps its occupancy
+// as the MAT, a text of 2048 characters (blank = free unit, 'U' = used), so a
+// free run of any length is found with one search over the MAT. Requests
+// whose rounded size exceeds 64 KiB get a dedicated block of their own.
+//
+// Ownership: an area returned by GetMem/AdjustMem belongs to the caller until
+// it is handed to PutMem (or to AdjustMem, which may move it). Every area is
+// zero-filled and holds at least size + 1 bytes, so a text of size
+// characters always has room for its terminator. A block whose last area is
+// released goes back to the system at once.
+//
+// Single-threaded: the block list and the MATs have no lock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr int MemUnitSize = 32;                           // bytes per MAT unit
+inline constexpr int MemBlockUnits = 2048;                       // units of an ordinary block
+inline constexpr int MemBlockSize = MemUnitSize * MemBlockUnits; // 65,536
+
+// One record per unit: the allocation that starts at that unit, if any.
+struct MemNode {
+    uint16_t nCount; // units of the allocation; 0 = none starts here
+    char *pAddr;     // the allocation's start in the data area
+};
+
+// Block header, mapped as a region of its own; the data area is separate.
+struct MemBlock {
+    MemBlock *pNext;       // next block in the list
+    MemBlock *pPrev;       // previous block in the list
+    int32_t Size;          // data area bytes: 65,536, or a multiple for a dedicated block
+    int32_t DedicatedSize; // dedicated block: rounded size in use; 0 otherwise
+    int32_t FreeNodeCount; // free units (0 in a dedicated block)
+    char *pMemory;         // start of the data area
+    MemNode Nodes[MemBlockUnits];
+    char MAT[MemBlockUnits + 1];
+
+    // How the two regions were obtained, so that FreeBlock releases them the
+    // matching way (mapped regions are unmapped with their mapped lengths).
+    size_t nHeaderBytes;
+    size_t nMemoryBytes;
+    uint8_t flHeaderHeap; // header taken with calloc (no /dev/zero)
+    uint8_t flMemoryHeap; // data area taken with calloc
+};
+
+extern MemBlock *pMemB;       // head of the block list; none while no block exists
+extern const char OutOfMem[]; // "Unable to allocate memory"
+
+// Zero-filled area of at least size + 1 bytes; none for size 0, for a size
+// too large for the 32-bit block fields, or when memory is exhausted.
+void *GetMem(size_t size);
+
+// Release an area from GetMem/AdjustMem. An address in no block, or one that
+// does not start an allocation, is ignored.
+void PutMem(void *address);
+
+// Resize keeping the content (the area may move). Size 0 releases the area
+// and yields none; an absent or unknown address behaves as GetMem(size). On
+// failure yields none and leaves the old area untouched; an address inside an
+// allocation (not its start) also yields none.
+void *AdjustMem(void *address, size_t size);
+
+// 1 when the first n characters of text all equal c (also for n = 0), else 0.
+int TestMAT(const char *text, char c, int n);
+
+// Block list maintenance. PopBlock yields the new head when the head was
+// removed, else the block itself.
+void PushBlock(MemBlock *block);
+MemBlock *PopBlock(MemBlock *block);
+
+// Map a zero-filled, read-write, private region of (size / page + 1) pages
+// from "/dev/zero" (calloc when it cannot be opened). None on failure.
+void *MapBlock(size_t size);
+
+// New block with a data area of size bytes (65,536 for size <= 65,536),
+// appended to the list. Prints "ERROR: Unable to allocate memory" on standard
+// error and yields none when a mapping fails.
+MemBlock *GetNewBlock(size_t size);
+
+// The block whose data area [pMemory, pMemory + Size) holds address, or none.
+MemBlock *FindBlock(const void *address);
+
+// Unlink a block and give both its regions back to the system.
+void FreeBlock(MemBlock *block);
+
+// Diagnostic listing of every block on standard output.
+void DumpMem();
+
+// Consistency check for tests and debug builds: per block, free units plus
+// used units equal 2048, FreeNodeCount matches the MAT, node records agree
+// with the MAT runs, and the list's links agree both ways. Yields 1 when
+// everything agrees; otherwise 0, with a description of the first
+// disagreement in why (when given, at most whySize bytes).
+int MemCheck(char *why, size_t whySize);

@@ -40,13 +40,14 @@
 
 MemBlock *pMemB = nullptr;
 const char OutOfMem[] = "Unable to allocate memory";
+const char *pZeroDevice = "/dev/zero";
 
 namespace {
 
 // The 32-bit size fields hold at most this; larger requests are refused.
 constexpr uint64_t MaxDedicatedSize = 0x7FFF0000; // largest multiple of 64 KiB <= INT32_MAX
 
-int fdZero = -2; // "/dev/zero": -2 not tried yet, -1 unavailable (calloc instead)
+int fdZero = -2; // zero device: -2 not opened yet, -1 unavailable (calloc instead)
 
 void Poison([[maybe_unused]] const void *p, [[maybe_unused]] size_t n) {
 #if defined(CORLA_ASAN)
@@ -102,7 +103,7 @@ size_t MappedLength(size_t size) {
 // that ReleaseRegion can undo it the matching way.
 void *MapRegion(size_t size, size_t *pBytes, uint8_t *pflHeap) {
     if (fdZero == -2) {
-        fdZero = open("/dev/zero", O_RDWR | O_CLOEXEC);
+        fdZero = open(pZeroDevice, O_RDWR | O_CLOEXEC);
         if (fdZero < 0) fdZero = -1;
     }
     size_t len = MappedLength(size);

@@ -31,7 +31,8 @@ char *VSaveStr(const char *format, va_list args) {
 // Bounded copy of a view into a path function's buffer.
 char *ToPathBuf(char (&buf)[PathBufSize], std::string_view text) {
     size_t n = text.size() < PathBufSize ? text.size() : PathBufSize - 1;
-    memcpy(buf, text.data(), n);
+    if (n > 0)
+        memcpy(buf, text.data(), n);
     buf[n] = '\0';
     return buf;
 }

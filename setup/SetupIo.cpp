@@ -1,0 +1,75 @@
+// SetupIo: the shell and the operator.
+#include "SetupIo.h"
+
+#include "MemMgr.h"
+#include "utils.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
+
+int RunShell(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    int len = vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    if (len < 0) return -1;
+    char *line = static_cast<char *>(GetMem(size_t(len) + 1));
+    if (line == nullptr) SysError("%s", "Unable to allocate memory");
+    va_start(args, format);
+    vsnprintf(line, size_t(len) + 1, format, args);
+    va_end(args);
+
+    fflush(nullptr);
+    int rc = system(line);
+    PutMem(line);
+    if (rc == -1) return -1;
+    if (WIFEXITED(rc)) return WEXITSTATUS(rc);
+    if (WIFSIGNALED(rc)) return 128 + WTERMSIG(rc);
+    return -1;
+}
+
+void ChangeDirectory(const char *dir) {
+    if (chdir(dir) != 0) PutLogMsg("WARNING_MSG: cannot change directory to %s\n", dir);
+}
+
+int ReadAnswerLine(char *buffer, size_t size) {
+    size_t used = 0;
+    int c = EOF;
+    bool any = false;
+    while ((c = getchar()) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        if (used + 1 < size) buffer[used++] = char(c);
+    }
+    if (size > 0) buffer[used] = '\0';
+    return any ? 1 : 0;
+}
+
+char *NextWord(const char **cursor, const char *delimiters, char *out, size_t size, bool *cut) {
+    const char *p = *cursor;
+    size_t used = 0;
+    bool any = false;
+    *cut = false;
+    while (*p != '\0') {
+        char c = *p++;
+        if (c == '\\' && *p != '\0') {
+            c = *p++;
+            c = c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+        } else if (strchr(delimiters, c) != nullptr) {
+            if (any) break;
+            continue; // leading delimiters
+        }
+        any = true;
+        if (used + 1 < size)
+            out[used++] = c;
+        else
+            *cut = true;
+    }
+    *cursor = p;
+    if (size > 0) out[used] = '\0';
+    return any ? out : nullptr;
+}

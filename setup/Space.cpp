@@ -1,0 +1,120 @@
+// Space: needs from the distribution, free space from df -b and du -s.
+#include "Space.h"
+
+#include "Catalogue.h"
+#include "MemMgr.h"
+#include "SetupGlobals.h"
+#include "utils.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Space the distribution's size files add to the needs they state.
+constexpr double NeedMargin = 40;
+// A directory with this much free space or less cannot take a new one.
+constexpr double ParentMinimum = 17;
+
+// The need stated in the size file name of the distribution; ends the run
+// with entry 65 when the file cannot be read (the entry names isize for
+// both files).
+double ReadNeed(const char *name) {
+    if (!GetFileContent(pPathToSetup, name)) {
+        printf("%s", nlsSetupStrCvt(NlsSizeFileMissing));
+        exit(0);
+    }
+    return strtod(LineBuf, nullptr) + NeedMargin;
+}
+
+// df -b of path; a failed query leaves avail at 0.
+void Measure(const char *path, DiskSpace *space) {
+    if (!GetDiskSpace(path, space)) space->avail = 0;
+}
+
+} // namespace
+
+int SameFileSystem(const char *lineA, const char *lineB) {
+    const char *space = " \t\n";
+    size_t lenA = strcspn(lineA + strspn(lineA, space), space);
+    size_t lenB = strcspn(lineB + strspn(lineB, space), space);
+    return lenA == lenB &&
+           strncmp(lineA + strspn(lineA, space), lineB + strspn(lineB, space), lenA) == 0;
+}
+
+SpaceVerdict JudgeSpace(const SpaceFigures &figures, double *room) {
+    if (figures.creates && figures.parentAvail <= ParentMinimum) return SpaceParentFull;
+    if (!SameFileSystem(figures.work.line, figures.install.line)) {
+        if (figures.work.avail < figures.workNeed) return SpaceWorkShort;
+        if (figures.install.avail < figures.installNeed) return SpaceInstallShort;
+        return SpaceEnough;
+    }
+    // One file system: its free space once, plus what the existing work area
+    // and application directory hold (both are replaced by this run).
+    double shared;
+    if (figures.remeasured < figures.work.avail || figures.remeasured < figures.install.avail)
+        shared = figures.work.avail + (figures.install.avail - figures.remeasured);
+    else
+        shared = MaxD(figures.work.avail, figures.install.avail);
+    if (room != nullptr) *room = shared;
+    if (shared < figures.installNeed + figures.workNeed) return SpaceSharedShort;
+    return SpaceEnough;
+}
+
+void FreeSpaceForInstall(const char *workArea, const char *installDir, const char *companyDir) {
+    SpaceFigures figures{};
+    figures.installNeed = ReadNeed("isize");
+    figures.workNeed = ReadNeed("tsize");
+
+    int workExists = 0;
+    char *workPath = FindExistingPath(workArea, &workExists);
+    const bool measured = workPath != nullptr && GetDiskSpace(workPath, &figures.work);
+    PutMem(workPath);
+    if (!measured) return; // no df: no check
+    if (workExists) figures.work.avail += DUPath(workArea);
+
+    char *company = JoinSetupPath(installDir, companyDir);
+    char *app = JoinSetupPath(company, ProductDir);
+    const char *installPath; // what the installation side measures
+    if (FindFile(app, nullptr)) {
+        installPath = app;
+        Measure(app, &figures.install);
+        figures.install.avail += DUPath(app);
+    } else {
+        installPath = FindFile(company, nullptr)      ? company
+                      : FindFile(installDir, nullptr) ? installDir
+                                                      : "/";
+        Measure(installPath, &figures.install);
+        figures.creates = true;
+        DiskSpace parent{};
+        Measure(installPath, &parent);
+        figures.parentAvail = parent.avail;
+    }
+    if (!figures.creates || figures.parentAvail > ParentMinimum) {
+        if (SameFileSystem(figures.work.line, figures.install.line)) {
+            DiskSpace again{};
+            Measure(installPath, &again);
+            figures.remeasured = again.avail;
+        }
+    }
+    PutMem(app);
+    PutMem(company);
+
+    switch (JudgeSpace(figures, nullptr)) {
+    case SpaceEnough:
+        return;
+    case SpaceWorkShort:
+        printf(nlsSetupStrCvt(NlsWorkAreaShort), workArea, figures.workNeed);
+        break;
+    case SpaceParentFull: // the installation cannot even start its directory
+    case SpaceInstallShort:
+        printf(nlsSetupStrCvt(NlsInstallShort), installDir, figures.installNeed);
+        break;
+    case SpaceSharedShort:
+        printf(nlsSetupStrCvt(NlsSharedShort), workArea, installDir,
+               figures.installNeed + figures.workNeed);
+        break;
+    }
+    exit(0);
+}

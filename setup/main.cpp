@@ -1,0 +1,57 @@
+// setup: the terminal installer of the Corla Plimto print software, package
+// QDRNvqmm. One run, from the command line to the clean-up:
+//
+//   setup [<work-area parent>] [install <install dir>] [-v]
+//
+// started as root from the distribution directory. Exit status 0 for a
+// normal end and for every refusal the installer reports itself, 1 when a
+// command it cannot do without fails, 2 when the work area or a path of the
+// command line cannot be used.
+#include "Catalogue.h"
+#include "Locations.h"
+#include "MemMgr.h"
+#include "RunningCheck.h"
+#include "SetupGlobals.h"
+#include "Space.h"
+#include "Staging.h"
+#include "SysCmd.h"
+#include "utils.h"
+
+#include <cstdlib>
+
+int main(int argc, char **argv) {
+    const char *program = argc > 0 && argv[0] != nullptr ? argv[0] : "setup";
+    flUseLog = 1;
+    pCorlaInstallDir = SaveStr("/tmp/%sInstall", CompanyDir);
+    LineBuf[0] = '\0';
+    pPathToSetup = GetToolPath(program);
+    my_name = SaveStr_(StripPath(program));
+
+    InitSysCmdList();
+    FillInstallInfo();
+    parseCommandLineOptions(argc, argv);
+    RefuseUntravelledPath(pPathToSetup);
+
+    pCurrentInstallDir = locatePreviousInstallation();
+    if (pCurrentInstallDir != nullptr) RefuseUntravelledPath(pCurrentInstallDir);
+    pTargetInstallDir = SaveStr_(pCmdLineInstallDir != nullptr   ? pCmdLineInstallDir
+                                 : pCurrentInstallDir != nullptr ? pCurrentInstallDir
+                                                                 : DefaultInstallDir);
+    char *company = JoinSetupPath(pTargetInstallDir, CompanyDir);
+    pAppDir = JoinSetupPath(company, ProductDir);
+    PutMem(company);
+
+    FreeSpaceForInstall(pCorlaInstallDir, pTargetInstallDir, CompanyDir);
+
+    if (pCurrentInstallDir != nullptr) {
+        if (QuitForRunningProcesses(pBinaryInstanceCheckList) != 0) {
+            CorlaClean(pCorlaInstallDir);
+            exit(0);
+        }
+        MoveInstallation();
+    }
+
+    installFromSite(pCorlaInstallDir);
+    CorlaClean(pCorlaInstallDir);
+    exit(0);
+}

@@ -128,7 +128,6 @@ void SysError(const char *format, ...) {
 }
 
 void ErrorMsg(int level, int status, const char *format, ...) {
-    if (level != ErrReport && level != ErrFatal) return;
     // The message goes into Line; it is formatted apart first because an
     // argument may itself point into Line.
     va_list args;
@@ -147,6 +146,7 @@ void ErrorMsg(int level, int status, const char *format, ...) {
     }
     va_end(args);
 
+    if (level != ErrReport && level != ErrFatal) return;
     if (level == ErrReport) {
         fprintf(stderr, "WARNING: %s\n", Line);
         return;

@@ -77,6 +77,7 @@ int ParsePsResponse(const CmdResponse *response, const char *name, char *out, si
 int ParseDfResponse(const CmdResponse *response, DiskSpace *space) {
     if (space == nullptr) return 0;
     space->avail = 0;
+    space->line[0] = '\0'; // defined even when there is no data line
     if (response == nullptr) return 0;
 
     std::string_view header(response->text);

@@ -105,6 +105,7 @@ int KillProcessByName(const char *name) {
 int GetDiskSpace(const char *directory, DiskSpace *space) {
     if (space == nullptr) return 0;
     space->avail = 0;
+    space->line[0] = '\0';
     if (directory == nullptr) return 0;
     QuotedArg dir(directory);
     CmdResponse *response = GetCmdResponse(CmdDf, nullptr, "%s", dir.text);

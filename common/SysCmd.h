@@ -11,7 +11,8 @@
 //       SysCmdOs.xPopen, waits as the table says (the -1 wait looks at the
 //       process list through GetSysPsIdList);
 //   queries (SysCmd_query.cpp) -- run ps, df, du, pkginfo, lpd through
-//       GetCmdResponse and parse what they print (SysCmd_parse.cpp).
+//       GetCmdResponse and parse what they print (SysCmd_parse.cpp);
+//   quoting (SysCmd_quote.cpp) -- paths made single shell words.
 // The file functions of utils.h (CreateFile, DeleteFile, RenameFile) run
 // mkdir, touch, chmod, chown, chgrp, rm and mv through SysCmd.
 //

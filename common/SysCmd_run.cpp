@@ -157,7 +157,7 @@ FILE *OpenCmdPipe(int index, const char *format, va_list args) {
                  CmdLineSize - 1);
         return nullptr;
     }
-    fflush(nullptr);
+    fflush(stdout); // what was printed so far comes before the command's output
     return SysCmdOs.xPopen(line, "r");
 }
 
@@ -216,7 +216,7 @@ int SysCmd(int index, int mode, const char *format, ...) {
         PutLogMsg("%.*s\n", int(shownLen), line);
     }
 
-    fflush(nullptr);
+    fflush(stdout); // what was printed so far comes before the command's output
     errno = 0;
     int rc = SysCmdOs.xSystem(line);
     char message[MessageSize];

@@ -342,7 +342,7 @@ void ReplaceInputFile() {
     TextBuilder rm(line, sizeof line);
     rm.Add("rm -f ");
     rm.AddQuoted(Fn, OneShell);
-    fflush(nullptr);
+    fflush(stdout); // what was printed so far comes before the command's output
     SysCmdOs.xSystem(line);
 
     TextBuilder mv(line, sizeof line);

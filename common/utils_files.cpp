@@ -326,7 +326,7 @@ char *GetUserName() {
     }
     char *command = GetCmd(CmdWhoami);
     if (command == nullptr) return nullptr;
-    fflush(nullptr);
+    fflush(stdout); // what was printed so far comes before the command's output
     FILE *pipe = SysCmdOs.xPopen(command, "r");
     PutMem(command);
     if (pipe == nullptr) return nullptr;

@@ -33,6 +33,8 @@ constexpr size_t LogPathSize = 4096;
 
 // "<pLogPath>/<my_name>.log"; 0 when it does not fit.
 int LogFileName(char (&path)[LogPathSize]) {
+    path[0] = '\0';
+    if (my_name == nullptr || pLogPath == nullptr) return 0;
     int n = snprintf(path, sizeof path, "%s/%s.log", pLogPath, my_name);
     return n > 0 && size_t(n) < sizeof path;
 }

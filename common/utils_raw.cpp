@@ -56,7 +56,7 @@ int SysCmdP(int mode, const char *format, ...) {
         status = -1;
     } else {
         if (reported) printf("%s\n", line);
-        fflush(nullptr);
+        fflush(stdout); // what was printed so far comes before the command's output
         errno = 0;
         int rc = SysCmdOs.xSystem(line);
         status = Judge(rc, errno, message);

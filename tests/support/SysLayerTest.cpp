@@ -29,6 +29,20 @@ namespace {
 char ProgramName[64];
 int ProgramCount = 0;
 
+// A death test runs the fixture's SetUp in a new process that ends inside
+// the test, before TearDown: its directory and log are removed at exit, by
+// the process that made them (not by children forked from it).
+std::string LeftDir;
+pid_t LeftOwner = 0;
+
+void RemoveLeftovers() {
+    if (LeftOwner != getpid() || LeftDir.empty()) return;
+    std::string command = "chmod -R u+rwx '" + LeftDir + "' 2>/dev/null; rm -rf '" + LeftDir + "'";
+    if (system(command.c_str()) != 0) fprintf(stderr, "could not remove %s\n", LeftDir.c_str());
+    unlink((std::string("/tmp/") + ProgramName + ".log").c_str());
+    LeftDir.clear();
+}
+
 int FakeSystem(const char *line) {
     FakeOs::lines.emplace_back(line);
     return FakeOs::systemStatus;
@@ -170,6 +184,10 @@ void SysLayerTest::SetUp() {
     char cwd[4096];
     savedCwd_ = getcwd(cwd, sizeof cwd) != nullptr ? cwd : "/";
     dir_ = MakeTempDir();
+    static bool registered = false;
+    if (!registered) registered = atexit(RemoveLeftovers) == 0;
+    LeftDir = dir_;
+    LeftOwner = getpid();
     snprintf(ProgramName, sizeof ProgramName, "corla_t%d_%d", int(getpid()), ++ProgramCount);
     my_name = ProgramName;
     unlink(LogPath().c_str());
@@ -209,6 +227,7 @@ void SysLayerTest::TearDown() {
         unsetenv("SHELL");
     if (chdir(savedCwd_.c_str()) != 0) ADD_FAILURE() << "chdir back failed";
     RemoveTree(dir_);
+    LeftDir.clear();
     my_name = "setup";
 }
 

@@ -116,6 +116,29 @@ int RefuseLine(int mode, const char *name) {
     return -1;
 }
 
+// Where the command's output goes: nowhere in mode 0; for a shown command in
+// mode 1 or 2 the log, provided it is this user's own file (else nowhere);
+// the terminal otherwise.
+void AddRedirection(TextBuilder &text, int mode, bool logged, int layers) {
+    if (mode == CmdQuiet) {
+        text.Add(" 1>/dev/null 2>/dev/null");
+        return;
+    }
+    if (!logged) return;
+    if (!flUseLog || !PrepareLogFile()) {
+        text.Add(" 1>>/dev/null 2>>/dev/null");
+        return;
+    }
+    char log[CmdLineSize];
+    TextBuilder logName(log, sizeof log);
+    logName.Addf("/tmp/%s.log", my_name);
+    text.Add(" 1>>");
+    text.AddQuoted(log, layers);
+    text.Add(" 2>>");
+    text.AddQuoted(log, layers);
+    if (!logName.Fits()) text.flCut = true;
+}
+
 void WaitAfter(int index) {
     int32_t wait = ComList[index].wait;
     if (wait > 0) {
@@ -190,20 +213,7 @@ int SysCmd(int index, int mode, const char *format, ...) {
     const size_t shownLen = text.nLen; // what the log gets: the line without redirection
 
     const bool logged = shown && (mode == CmdLogged || mode == CmdFatal);
-    if (mode == CmdQuiet) {
-        text.Add(" 1>/dev/null 2>/dev/null");
-    } else if (logged && flUseLog && PrepareLogFile()) {
-        char log[CmdLineSize];
-        TextBuilder logName(log, sizeof log);
-        logName.Addf("/tmp/%s.log", my_name);
-        text.Add(" 1>>");
-        text.AddQuoted(log, layers);
-        text.Add(" 2>>");
-        text.AddQuoted(log, layers);
-        if (!logName.Fits()) text.flCut = true;
-    } else if (logged) {
-        text.Add(" 1>>/dev/null 2>>/dev/null");
-    }
+    AddRedirection(text, mode, logged, layers);
     if (index >= CmdCancel) text.Add("\"");
 
     char name[64];

@@ -450,12 +450,4 @@ TEST_F(RunnerRuns, ReadResponseListSizesEachRecordForItsLine) {
     FreeResponseList(response);
 }
 
-TEST_F(RunnerRuns, RealPausesOfTheTable) {
-    SysCmdOs.xSleep = SysCmdOsDefault.xSleep;
-    StandIn("lpadmin", "exit 0");
-    time_t before = time(nullptr);
-    SysCmd(CmdLpadmin, CmdQuiet, "%s", "");
-    EXPECT_GE(time(nullptr) - before, 1);
-}
-
 } // namespace

@@ -22,14 +22,15 @@ std::string HelpPage(int n) {
                 std::to_string(i) + " and what &quot;held&quot; means for them.\n";
     page += "<ol>\n";
     for (int i = 0; i < 5; ++i)
-        page += "<li>See <a href=\"#p" + std::to_string(n + i) + "\">page " + std::to_string(n + i) +
-                "</a> for step " + std::to_string(i) + ".\n";
+        page += "<li>See <a href=\"#p" + std::to_string(n + i) + "\">page " +
+                std::to_string(n + i) + "</a> for step " + std::to_string(i) + ".\n";
     page += "</ol>\n<table border cellpadding=7 width=560>\n";
     for (int r = 0; r < 6; ++r)
-        page += "<tr><td width=\"30%\">Option " + std::to_string(r) +
-                "</td><td>Value &#65;" + std::to_string(r) + "</td><td>Notes</td></tr>\n";
+        page += "<tr><td width=\"30%\">Option " + std::to_string(r) + "</td><td>Value &#65;" +
+                std::to_string(r) + "</td><td>Notes</td></tr>\n";
     page += "<tr><td>nested</td><td><table border><tr><td>a</td><td>b</td></tr></table></td>"
-            "<td>x</td></tr>\n</table>\n<a name=\"end" + id + "\">End</a> of page.\n</body></html>\n";
+            "<td>x</td></tr>\n</table>\n<a name=\"end" +
+            id + "\">End</a> of page.\n</body></html>\n";
     return page;
 }
 
@@ -84,10 +85,18 @@ void Base(benchmark::State &state, bool onePage) {
         benchmark::Counter(double(pages) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void PagesOurs(benchmark::State &state) { Ours(state, false); }
-void PagesBase(benchmark::State &state) { Base(state, false); }
-void OnePageOurs(benchmark::State &state) { Ours(state, true); }
-void OnePageBase(benchmark::State &state) { Base(state, true); }
+void PagesOurs(benchmark::State &state) {
+    Ours(state, false);
+}
+void PagesBase(benchmark::State &state) {
+    Base(state, false);
+}
+void OnePageOurs(benchmark::State &state) {
+    Ours(state, true);
+}
+void OnePageBase(benchmark::State &state) {
+    Base(state, true);
+}
 
 } // namespace
 

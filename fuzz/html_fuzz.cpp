@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         pCurrentPage = static_cast<HtmlPage *>(file->Pages.pFirst->pData);
         for (ListLink *link = pCurrentPage->Links.pFirst; link != nullptr; link = link->pNext) {
             const HtmlAnchor *anchor = *static_cast<HtmlAnchor **>(link->pData);
-            if (anchor->pTarget != nullptr && anchor->pTarget[0] == '#') GoToTarget(anchor->pTarget);
+            if (anchor->pTarget != nullptr && anchor->pTarget[0] == '#')
+                GoToTarget(anchor->pTarget);
         }
         while (HtmlSetHistory(-1) != 0) {
         }

@@ -244,6 +244,21 @@ TEST_F(HtmlLayout, LongRunWrapsIntoFollowingLinesAndTheImageGrows) {
     EXPECT_EQ(Body("<p><p><p><table border>" + cells + "</table>").size(), 6 + 101 * 4u);
 }
 
+TEST_F(HtmlLayout, RunsFillingWholeLinesCompactIntact) {
+    // Runs of exactly one and two image lines: their lines hold no
+    // terminator, and the line break added after them must not overwrite
+    // text that is still to be copied.
+    std::string one(132, 'a');
+    std::string two(264, 'b');
+    EXPECT_EQ(Body(one), one + "\n");
+    EXPECT_EQ(Body(two + "<br>after"), two + "\nafter\n");
+    EXPECT_EQ(Body(two + "<br>" + one + "<br>" + two), two + "\n" + one + "\n" + two + "\n");
+}
+
+TEST_F(HtmlLayout, TagNamesNeverMatchAcrossVocabularyEntries) {
+    EXPECT_EQ(Body("a<p,/p>b<br,table>c"), "abc\n");
+}
+
 TEST_F(HtmlLayout, LongRunAfterTextEndsWhereItsLastCharacterIs) {
     // The next text follows the run's last character even when the run
     // started mid-line and spans more than one line of the image.

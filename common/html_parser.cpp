@@ -262,7 +262,7 @@ constinit const std::array<int, 97> HTMLKeySizes = kKeySizes;
 constinit const std::array<unsigned char, 96> HTMLChars = kChars;
 
 int HtmlFindKey(const char *name, const char *list) {
-    if (name == nullptr || list == nullptr || *list == '\0') return 0;
+    if (name == nullptr || *name == '\0' || list == nullptr || *list == '\0') return 0;
     if (strchr(name, list[0]) != nullptr) return 0;
     return FindTokenC(name, list);
 }

@@ -53,7 +53,8 @@ enum HtmlBodyTag {
 HtmlBodyTag HtmlTagOf(const HtmlItem *item);
 
 // 1-based position of name in a delimited list, ignoring case; 0 when absent
-// or when name holds the list's separator (so it cannot span two entries).
+// or when name is empty or holds the list's separator (so it cannot span
+// two entries).
 int HtmlFindKey(const char *name, const char *list);
 
 // Limits that keep hostile pages from making the layout huge. A terminal

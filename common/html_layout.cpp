@@ -7,8 +7,10 @@
 #include "utils.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <strings.h>
 
 constexpr char HtmlKeys[] = ",p,/p,b,/b,font,/font,a,/a,tr,/tr,br,table,fitab,/table,td,/td,"
@@ -23,6 +25,20 @@ constexpr int CountKeys(const char *list) {
     return n - 1;
 }
 static_assert(CountKeys(HtmlKeys) == TagCount - 1, "HtmlBodyTag follows HtmlKeys");
+
+// HtmlKeys split once, for the lookup every element of a page goes through.
+constexpr auto kBodyTagNames = [] {
+    std::array<std::string_view, TagCount> names{};
+    std::string_view list(HtmlKeys);
+    size_t at = 1;
+    for (int n = 1; n < TagCount; ++n) {
+        size_t end = list.find(',', at);
+        names[n] = list.substr(at, end - at);
+        at = end + 1;
+    }
+    return names;
+}();
+static_assert(kBodyTagNames[TagFitab] == "fitab" && kBodyTagNames[TagImg] == "img");
 
 // Room for the image before any growth: one line per body element, two per
 // title run, and one for the line the body ends on.
@@ -247,8 +263,13 @@ void BodyWriter::Element(HtmlItem *item) {
 HtmlBodyTag HtmlTagOf(const HtmlItem *item) {
     if (item == nullptr || item->pTag == nullptr) return TagNone;
     if (HtmlIsMeasuredTable(item)) return TagFitab;
-    int key = HtmlFindKey(item->pTag, HtmlKeys);
-    return key == TagFitab ? TagNone : static_cast<HtmlBodyTag>(key);
+    const size_t length = strlen(item->pTag);
+    for (int n = 1; n < TagCount; ++n) {
+        const std::string_view name = kBodyTagNames[n];
+        if (name.size() != length || strncasecmp(name.data(), item->pTag, length) != 0) continue;
+        return n == TagFitab ? TagNone : static_cast<HtmlBodyTag>(n);
+    }
+    return TagNone;
 }
 
 void HtmlImagePut(HtmlPage *page, int64_t line, int64_t column, const char *text, int64_t len,

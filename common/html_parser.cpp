@@ -263,8 +263,20 @@ constinit const std::array<unsigned char, 96> HTMLChars = kChars;
 
 int HtmlFindKey(const char *name, const char *list) {
     if (name == nullptr || *name == '\0' || list == nullptr || *list == '\0') return 0;
-    if (strchr(name, list[0]) != nullptr) return 0;
-    return FindTokenC(name, list);
+    const char separator = list[0];
+    if (strchr(name, separator) != nullptr) return 0;
+    // Every element of every page is looked up, several times while tables
+    // are measured: entries of another length are passed over unread.
+    const size_t length = strlen(name);
+    int position = 1;
+    for (const char *entry = list + 1; *entry != '\0'; ++position) {
+        const char *end = strchr(entry, separator);
+        size_t entryLength = end != nullptr ? size_t(end - entry) : strlen(entry);
+        if (entryLength == length && strncasecmp(entry, name, length) == 0) return position;
+        if (end == nullptr) break;
+        entry = end + 1;
+    }
+    return 0;
 }
 
 HtmlFile *FindHtmlFile(const char *name) {

@@ -10,10 +10,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string_view>
 #include <strings.h>
-#include <sys/stat.h>
 
 HtmlFile *aFile[HtmlMaxFiles];
 int FileIndex = 0;
@@ -161,27 +159,7 @@ struct TextRun {
 // Read a help file whole into a new block (the registry owns it). None for
 // a missing, unreadable or empty file.
 char *ReadHelpFile(const char *path) {
-    struct FileCloser {
-        void operator()(FILE *f) const { fclose(f); }
-    };
-    std::unique_ptr<FILE, FileCloser> f(fopen(path, "rb"));
-    if (!f) return nullptr;
-    struct stat st;
-    if (fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return nullptr;
-    // A help file is text of a few kilobytes; a block must fit the
-    // allocator's 32-bit size fields.
-    constexpr off_t kMaxHelpFile = off_t(1) << 30;
-    if (st.st_size > kMaxHelpFile) return nullptr;
-    size_t size = size_t(st.st_size);
-    auto *text = static_cast<char *>(GetMem(size));
-    if (text == nullptr) return nullptr;
-    size_t got = fread(text, 1, size, f.get());
-    if (got == 0) {
-        PutMem(text);
-        return nullptr;
-    }
-    text[got] = '\0';
-    return text;
+    return GetSavedFileContent(path, nullptr);
 }
 
 void FreePage(HtmlPage *page) {

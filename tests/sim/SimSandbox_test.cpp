@@ -31,8 +31,8 @@ std::string Snapshot(const std::string &dir) {
         struct stat st;
         if (lstat(path.c_str(), &st) != 0) continue;
         std::ostringstream line;
-        line << entry->d_name << ' ' << st.st_mode << ' ' << st.st_size << ' '
-             << st.st_mtim.tv_sec << '.' << st.st_mtim.tv_nsec << ' ' << st.st_ctim.tv_sec;
+        line << entry->d_name << ' ' << st.st_mode << ' ' << st.st_size << ' ' << st.st_mtim.tv_sec
+             << '.' << st.st_mtim.tv_nsec << ' ' << st.st_ctim.tv_sec;
         lines.push_back(line.str());
     }
     closedir(d);
@@ -92,10 +92,9 @@ TEST_F(SimSandboxTest, ProgramGetsACleanEnvironment) {
     std::set<std::string> names;
     for (const std::string &line : Lines(r.out))
         names.insert(line.substr(0, line.find('=')));
-    const std::set<std::string> allowed = {"PATH",   "HOME",  "LOGNAME",    "USER",
-                                           "SHELL",  "SIM_DIR", "LD_PRELOAD", "LANG",
-                                           "X",      "PWD",   "TERM",       "ASAN_OPTIONS",
-                                           "UBSAN_OPTIONS", "LSAN_OPTIONS"};
+    const std::set<std::string> allowed = {
+        "PATH", "HOME", "LOGNAME", "USER", "SHELL",        "SIM_DIR",       "LD_PRELOAD",
+        "LANG", "X",    "PWD",     "TERM", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"};
     for (const std::string &name : names)
         EXPECT_TRUE(allowed.count(name)) << "unexpected variable " << name;
     EXPECT_NE(r.out.find("PATH=/usr/sbin:/usr/bin:/sbin:/bin\n"), std::string::npos);
@@ -113,10 +112,11 @@ TEST_F(SimSandboxTest, WorkingDirectoryIsTheCallersOrTheGivenOne) {
 }
 
 TEST_F(SimSandboxTest, StandInsComeFirstOnASolarisLayout) {
-    SimResult r = Sh("for c in df du uname whoami ps pkginfo pkgadd installf; do command -v $c; done;"
-                     " test -d /usr/ucb && test -d /usr/lib/lp && test -d /var/sadm/pkg &&"
-                     " test -f /var/sadm/install/contents && cat /var/sadm/install/admin/default;"
-                     " uname -r; whoami; df -b / | head -n 1");
+    SimResult r =
+        Sh("for c in df du uname whoami ps pkginfo pkgadd installf; do command -v $c; done;"
+           " test -d /usr/ucb && test -d /usr/lib/lp && test -d /var/sadm/pkg &&"
+           " test -f /var/sadm/install/contents && cat /var/sadm/install/admin/default;"
+           " uname -r; whoami; df -b / | head -n 1");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "/usr/bin/df\n/usr/bin/du\n/usr/bin/uname\n/usr/bin/whoami\n/usr/bin/ps\n"
                      "/usr/bin/pkginfo\n/usr/sbin/pkgadd\n/usr/sbin/installf\n"
@@ -213,6 +213,19 @@ TEST_F(SimSandboxTest, SpawnedProgramsRunUnderTheirNames) {
     EXPECT_EQ(box.CommandLog(), "csf\npmqadmin\nps -e\nps -e\n");
 }
 
+TEST_F(SimSandboxTest, PlantedSuiteProgramRecordsItsStart) {
+    ASSERT_TRUE(box.PlantSuiteProgram("/opt/Corla/vqmm/PlimtoD"));
+    ASSERT_TRUE(box.SetConf("exit.PlimtoD", "3"));
+    SimResult r = Sh("cd /opt/Corla/vqmm && PlimtoQueue=q1 ./PlimtoD -stop 'a b'; echo $?");
+    EXPECT_EQ(r.out, "3\n");
+    std::vector<SimCall> calls = box.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].prog, "PlimtoD");
+    EXPECT_EQ(calls[0].cwd, "/opt/Corla/vqmm");
+    EXPECT_EQ(calls[0].argv, (std::vector<std::string>{"-stop", "a b"}));
+    EXPECT_EQ(calls[0].env.at("PlimtoQueue"), "q1");
+}
+
 TEST_F(SimSandboxTest, LeftoverProcessesEndWithTheProgram) {
     SimResult r = box.Run({"/bin/sh", "-c", "sleep 600 & echo started"}, {}, {}, 60);
     EXPECT_FALSE(r.timedOut) << "the sandbox waited for a background process";
@@ -250,8 +263,9 @@ TEST_F(SimSandboxTest, NothingReachesThisMachine) {
 
     std::string name = "sim-isolation-" + std::to_string(getpid());
     const std::vector<std::string> places = {
-        "/opt",      "/tmp", "/var/spool", "/var/sadm", "/etc/rc2.d", "/usr/share/printconf",
-        "/usr/bin",  "/usr/sbin", "/usr/ucb", "/usr/lib/lp", "/etc", "/var", "/var/tmp", "/root"};
+        "/opt",     "/tmp",      "/var/spool", "/var/sadm",   "/etc/rc2.d", "/usr/share/printconf",
+        "/usr/bin", "/usr/sbin", "/usr/ucb",   "/usr/lib/lp", "/etc",       "/var",
+        "/var/tmp", "/root"};
     std::string script = "set -e;";
     for (const std::string &place : places)
         script += " echo " + place + " > " + place + "/" + name + ";";
@@ -322,8 +336,8 @@ TEST_F(SimSandboxTest, RefusesAnUnusableRoot) {
          {std::string("/"), std::string("/var"), std::string("/usr/share"),
           std::string("/etc/rc2.d"), std::string("/var/tmp"), std::string(foreign),
           std::string(linked), box.Root() + "/missing"}) {
-        SimResult r = SimExec({SimBinDir() + "/sim-sandbox", "--root", root, "--", "/bin/sh",
-                               "-c", "echo ran"});
+        SimResult r = SimExec(
+            {SimBinDir() + "/sim-sandbox", "--root", root, "--", "/bin/sh", "-c", "echo ran"});
         EXPECT_EQ(r.status, kRefused) << root;
         EXPECT_EQ(r.out, "") << root;
         EXPECT_NE(r.err.find("the program was not run"), std::string::npos) << root << r.err;
@@ -374,8 +388,12 @@ TEST_F(SimSandboxTest, DistributionInstallsWithPkgadd) {
     // What the installer does: stage the listed files, join the pieces,
     // unpack, pkgadd in the operator's view, then start pmqadmin.
     std::string script = "set -e; W=/tmp/CorlaInstall; mkdir -p $W; cd $W;"
-                         " for f in $(cat " + dist + "/disks); do"
-                         "   [ $f = end_of_list ] || cp -p " + dist + "/$f $W; done;"
+                         " for f in $(cat " +
+                         dist +
+                         "/disks); do"
+                         "   [ $f = end_of_list ] || cp -p " +
+                         dist +
+                         "/$f $W; done;"
                          " cat $W/pkg_tar.* >> $W/Solaris2.5Vqmm.tar.Z;"
                          " uncompress $W/Solaris2.5Vqmm.tar.Z; tar xfp $W/Solaris2.5Vqmm.tar;"
                          " pkgadd -d $W QDRNvqmm; cd /opt/Corla/vqmm; ./pmqadmin -upgrade";

@@ -64,7 +64,9 @@ std::vector<std::string> NulFields(const std::string &text) {
     return fields;
 }
 
-std::string FirstLine(const std::string &text) { return text.substr(0, text.find('\n')); }
+std::string FirstLine(const std::string &text) {
+    return text.substr(0, text.find('\n'));
+}
 
 // The bound directories and the overlays, inside path -> below the root.
 struct Mapping {
@@ -246,6 +248,11 @@ bool SimSandbox::Write(std::string_view inside, std::string_view content, unsign
     return file.good() && chmod(path.c_str(), mode) == 0;
 }
 
+bool SimSandbox::PlantSuiteProgram(std::string_view inside) const {
+    std::string text = ReadWhole(SimBinDir() + "/sim-suite");
+    return !text.empty() && Write(inside, text, 0755);
+}
+
 bool SimSandbox::SetConf(std::string_view key, std::string_view value) const {
     std::string text(value);
     if (!text.empty() && text.back() != '\n') text += '\n';
@@ -280,4 +287,6 @@ std::vector<SimCall> SimSandbox::Calls() const {
     return calls;
 }
 
-std::string SimSandbox::CommandLog() const { return Read("/var/sim/log/commands.log"); }
+std::string SimSandbox::CommandLog() const {
+    return Read("/var/sim/log/commands.log");
+}

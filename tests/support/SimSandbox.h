@@ -69,10 +69,13 @@ class SimSandbox {
     // run made to /usr, /var, /etc and /root below ROOT/changes (an
     // unchanged file of those trees is not there). Empty for other paths.
     std::string HostPath(std::string_view inside) const;
-    bool Exists(std::string_view inside) const;    // lstat of HostPath
+    bool Exists(std::string_view inside) const;      // lstat of HostPath
     std::string Read(std::string_view inside) const; // empty when unreadable
     // Prepares a file for the next run (parents made as needed).
     bool Write(std::string_view inside, std::string_view content, unsigned mode = 0644) const;
+    // Puts the recording suite stand-in (bin/sim-suite) at an inside path,
+    // mode 0755: a program of the suite, such as an old daemon PlimtoD.
+    bool PlantSuiteProgram(std::string_view inside) const;
     // One configuration file of the stand-ins (sim/conf/KEY), or its removal.
     bool SetConf(std::string_view key, std::string_view value) const;
     bool UnsetConf(std::string_view key) const;

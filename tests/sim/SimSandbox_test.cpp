@@ -269,6 +269,8 @@ TEST_F(SimSandboxTest, NothingReachesThisMachine) {
     std::string script = "set -e;";
     for (const std::string &place : places)
         script += " echo " + place + " > " + place + "/" + name + ";";
+    script += " echo x > /run/" + name + "; echo x > /dev/shm/" + name + "; echo x > /var/lock/" +
+              name + ";";
     script += " mkdir -p /usr/local/Corla/vqmm; rm -f /usr/bin/whoami; chmod 700 /etc/rc2.d;"
               " echo changed >> /etc/hostname";
     SimResult r = Sh(script);
@@ -287,6 +289,8 @@ TEST_F(SimSandboxTest, NothingReachesThisMachine) {
             EXPECT_FALSE(HostHas(absent[i])) << absent[i] << " was created";
         }
     }
+    for (const std::string &place : {"/run/", "/dev/shm/", "/run/lock/"})
+        EXPECT_FALSE(HostHas(place + name)) << place << " reached this machine";
     EXPECT_FALSE(HostHas("/usr/local/Corla"));
     EXPECT_TRUE(box.Exists("/usr/local/Corla/vqmm"));
     EXPECT_EQ(box.Read("/etc/hostname").substr(box.Read("/etc/hostname").size() - 8), "changed\n");

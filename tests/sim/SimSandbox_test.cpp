@@ -289,7 +289,7 @@ TEST_F(SimSandboxTest, NothingReachesThisMachine) {
             EXPECT_FALSE(HostHas(absent[i])) << absent[i] << " was created";
         }
     }
-    for (const std::string &place : {"/run/", "/dev/shm/", "/run/lock/"})
+    for (const char *place : {"/run/", "/dev/shm/", "/run/lock/"})
         EXPECT_FALSE(HostHas(place + name)) << place << " reached this machine";
     EXPECT_FALSE(HostHas("/usr/local/Corla"));
     EXPECT_TRUE(box.Exists("/usr/local/Corla/vqmm"));

@@ -40,13 +40,14 @@
 
 MemBlock *pMemB = nullptr;
 const char OutOfMem[] = "Unable to allocate memory";
+const char *pZeroDevice = "/dev/zero";
 
 namespace {
 
 // The 32-bit size fields hold at most this; larger requests are refused.
 constexpr uint64_t MaxDedicatedSize = 0x7FFF0000; // largest multiple of 64 KiB <= INT32_MAX
 
-int fdZero = -2; // "/dev/zero": -2 not tried yet, -1 unavailable (calloc instead)
+int fdZero = -2; // zero device: -2 not opened yet, -1 unavailable (calloc instead)
 
 void Poison([[maybe_unused]] const void *p, [[maybe_unused]] size_t n) {
 #if defined(CORLA_ASAN)
@@ -102,7 +103,7 @@ size_t MappedLength(size_t size) {
 // that ReleaseRegion can undo it the matching way.
 void *MapRegion(size_t size, size_t *pBytes, uint8_t *pflHeap) {
     if (fdZero == -2) {
-        fdZero = open("/dev/zero", O_RDWR | O_CLOEXEC);
+        fdZero = open(pZeroDevice, O_RDWR | O_CLOEXEC);
         if (fdZero < 0) fdZero = -1;
     }
     size_t len = MappedLength(size);
@@ -126,15 +127,19 @@ void ReleaseRegion(void *p, size_t bytes, uint8_t flHeap) {
         munmap(p, bytes);
 }
 
-// First unit of the first run of u free units, or -1.
+// First unit of the first run of u free units, or -1: the first place where
+// u blanks occur in the MAT. Hops from blank to 'U' with memchr, which scans
+// many characters at a time.
 int FirstFit(const char *mat, int u) {
-    int run = 0;
-    for (int i = 0; i < MemBlockUnits; ++i) {
-        if (mat[i] != ' ') {
-            run = 0;
-            continue;
-        }
-        if (++run == u) return i - u + 1;
+    int i = 0;
+    while (i + u <= MemBlockUnits) {
+        const void *blank = memchr(mat + i, ' ', size_t(MemBlockUnits - i));
+        if (blank == nullptr) return -1;
+        i = int(static_cast<const char *>(blank) - mat);
+        if (i + u > MemBlockUnits) return -1;
+        const void *used = memchr(mat + i, 'U', size_t(u));
+        if (used == nullptr) return i;
+        i = int(static_cast<const char *>(used) - mat) + 1;
     }
     return -1;
 }
@@ -154,8 +159,8 @@ void *GetDedicated(size_t size, uint64_t r) {
     if (blockSize > MaxDedicatedSize) return nullptr;
     MemBlock *b = GetNewBlock(size_t(blockSize));
     if (b == nullptr) return nullptr;
-    Unpoison(b->pMemory, r);
-    memset(b->pMemory, 0, r);
+    // A new mapping (or calloc) is already zero-filled; writing the zeros
+    // again would only fault in every page of the area up front.
     Expose(b->pMemory, size + 1, b->nMemoryBytes);
     memset(b->MAT, 'U', MemBlockUnits);
     b->FreeNodeCount = 0;

@@ -50,6 +50,11 @@ struct MemBlock {
 extern MemBlock *pMemB;       // head of the block list; none while no block exists
 extern const char OutOfMem[]; // "Unable to allocate memory"
 
+// The device mapped for zero-filled regions, "/dev/zero". It is opened once,
+// at the first mapping; when it cannot be opened, regions come from calloc for
+// the rest of the run (tests point this elsewhere to exercise that path).
+extern const char *pZeroDevice;
+
 // Zero-filled area of at least size + 1 bytes; none for size 0, for a size
 // too large for the 32-bit block fields, or when memory is exhausted.
 void *GetMem(size_t size);

@@ -4,17 +4,30 @@
 // Ownership: texts returned by the SaveStr family and by the other operations
 // documented as "new text" are blocks of the block memory manager (MemMgr.h)
 // that the caller releases with PutMem. The tokenizer returns GetTokenBuf, the
-// path functions return their own static buffers, and the search functions
-// return positions inside the caller's text; each of those is overwritten by
-// the next call of the same kind. The shared buffers (GetTokenBuf, Line)
-// belong to the library.
+// path functions, FileSearch and GenName return their own static buffers, and
+// the search functions return positions inside the caller's text; each of
+// those is overwritten by the next call of the same kind. The shared buffers
+// (GetTokenBuf, Line, LineBuf) and the shared files (pIn, pOut) belong to the
+// library.
 //
-// Sections: strings and tokens (utils_strings.cpp, utils_tokens.cpp); log
-// and error reporting (utils_log.cpp).
+// How the sections meet the runner (SysCmd.h): CreateFile, DeleteFile and
+// RenameFile run mkdir, touch, chmod, chown, chgrp, rm and mv through SysCmd;
+// SysCmd logs through PutLogMsg; the command search lists directories with
+// the directory functions here. Paths given to these functions are quoted
+// for the shell by them; callers pass plain paths.
+//
+// Sections: strings and tokens (utils_strings.cpp, utils_tokens.cpp); files
+// and directories (utils_files.cpp, utils_input.cpp); log and error reporting
+// (utils_log.cpp); text-file edits and the comment-filtering line reader
+// (utils_edit.cpp, utils_getline.cpp); the raw command form (utils_raw.cpp).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <dirent.h>
+#include <sys/types.h>
 
 // ---------------------------------------------------------------------------
 // Strings and tokens
@@ -116,12 +129,246 @@ char *StripAllBackslashes(char *text);     // in place; yields text
 char *StripNonPrint(char *text, int flag); // keep letters, digits, punctuation, blanks
 
 // ---------------------------------------------------------------------------
+// Files and directories
+// ---------------------------------------------------------------------------
+
+inline constexpr size_t LineBufSize = 4096;      // the reader's line; whole-file reads
+inline constexpr int FileLineChars = 510;        // characters of one physical line read
+inline constexpr size_t InputFileNameSize = 256; // InputFileName: 255 characters + terminator
+inline constexpr size_t FormatPathSize = 512;    // paths formatted by OpenFileF, OpenInputFileF
+inline constexpr size_t FileSearchSize = 512;    // FileSearch's line buffer
+
+// Error levels of the open operations and ErrorMsg.
+enum ErrorLevel : int {
+    ErrSilent = 0, // say nothing (as any other value)
+    ErrReport = 1, // report and go on
+    ErrFatal = 2,  // report and end the program
+};
+
+// GetFileType codes; the link itself is examined, not its target.
+enum FileType : int { FileMissing = 0, FileDirectory = 1, FileLink = 2, FileOther = 3 };
+
+// FileStatus values of the input-file reader.
+enum InputState : int { InputOpen = 0, InputClosed = 1, InputFailed = 2 };
+
+// The one input-file reader (also the input of the edits' OpenIOFiles) and
+// the edits' output; the menu settings functions read and write them too.
+extern FILE *pIn;
+extern FILE *pOut;
+extern char InputFileName[InputFileNameSize]; // last file given to OpenInputFile (cut to fit)
+extern int FileStatus;                        // an InputState
+extern char LineBuf[LineBufSize];             // the reader's current line; GetFileContent's text
+extern int LineLen;          // length of the physical lines before the last of a continued line
+extern size_t SavedFileSize; // bytes read by the last GetSavedFileContent
+
+// Existence and type.
+// 1 when name is an entry of directory (whole entry names compared; needs
+// read permission on the directory, not access to the entry). With no
+// directory, name is a full path; with no or an empty name, directory is
+// split into its directory part and last piece; a name holding "/" is
+// joined to directory and split again at its last "/". 0 otherwise.
+int FindFile(const char *directory, const char *name);
+// The same question answered by stat on "<directory>/<name>" (or directory).
+int FindFile_(const char *directory, const char *name);
+int GetFileType(const char *path);    // a FileType
+off_t GetFileSize(const char *path);  // bytes; 0 when stat fails
+time_t GetFileTime(const char *path); // modification time; 0 when stat fails
+// The nearest existing path: path itself, else its parents in turn (the
+// chain ends at "/" or "." or where the parent no longer changes). Sets
+// *exists to 1 when path itself exists, leaves it untouched otherwise. New text.
+char *FindExistingPath(const char *path, int *exists);
+
+// Opening. On failure level 2 ends the program through SysError ("can't open
+// file, <path>", status 1) and level 1 prints "ERROR: can't open file, <path>"
+// on standard error. file, when given, is closed first.
+FILE *OpenFile(FILE *file, const char *path, const char *mode, int level);
+// The same with the path formatted; a path longer than FormatPathSize - 1
+// counts as an open failure.
+[[gnu::format(printf, 4, 5)]] FILE *OpenFileF(FILE *file, const char *mode, int level,
+                                              const char *format, ...);
+// open(2); on failure "ERROR: can't open file, <path>" (no line feed) on
+// standard output. Yields the descriptor, negative on failure.
+int OpenRawFile(const char *path, int flags);
+// The first line of path (at most 510 characters) containing text, or the
+// first line when text is absent, in a static buffer the next call
+// overwrites; none when no line matches or the file cannot be opened.
+char *FileSearch(const char *path, const char *text, int level);
+
+// The input-file reader. OpenInputFile yields 1 when path opened (FileStatus
+// InputOpen); on failure it reports through ErrorMsg(level, 0, "can't open
+// file, <path>") (level 2 ends the program with status 0), sets FileStatus to
+// InputFailed, empties LineBuf and yields 0.
+int OpenInputFile(const char *path, int level);
+[[gnu::format(printf, 2, 3)]] int OpenInputFileF(int level, const char *format, ...);
+// Next line into LineBuf: at most 510 characters of a physical line (the
+// rest of a longer line is skipped); a line ending in backslash + line feed
+// is continued by the next one behind it (backslash and line feed kept), up
+// to LineBufSize - 1 characters. Yields 1, or 0 at the end (the file is then
+// closed: FileStatus InputClosed) or when no file is open.
+int GetFileLine();
+// Next line that is not a "#" comment and holds a token: its first token
+// (split at delimiters) moved to the start of LineBuf. Yields 1, or 0 at the
+// end or when delimiters is absent.
+int GetFileTextLine(const char *delimiters);
+void CloseInputFile(); // FileStatus InputClosed
+
+// Whole-file reads of "<directory>/<name>" (directory alone when name is
+// absent). GetFileContent: at most LineBufSize - 1 bytes into LineBuf,
+// terminated. GetFileContentR: at most size bytes into buffer, which holds
+// size + 1. Both yield 1 when the file could be opened, else 0.
+int GetFileContent(const char *directory, const char *name);
+int GetFileContentR(const char *directory, const char *name, char *buffer, int size);
+// The whole file as a new text (its size in SavedFileSize); none for an
+// empty or missing file, or when memory runs out (reported as a warning).
+char *GetSavedFileContent(const char *directory, const char *name);
+
+// Creating, deleting, renaming through the runner. Paths are quoted here.
+// CreateFile: mkdir -p directory when it does not exist; with name, touch
+// "<directory>/<name>"; then chmod mode, chown owner, chgrp group on the
+// target (each when given). Every command runs in mode 2: a failure ends the
+// program with status 1.
+void CreateFile(const char *directory, const char *name, const char *mode, const char *owner,
+                const char *group);
+// Create or rewrite path with the formatted text, without following a link
+// at path (an existing link is removed first); openMode is an fopen mode
+// ("wt", "w+", "a"); permissions, when non-zero, are set on the open file.
+// Yields 1 when written and closed; else "ERROR: couldn't open <path>" on
+// standard error and 0.
+[[gnu::format(printf, 4, 5)]] int CreateTextFile(const char *path, const char *openMode,
+                                                 int permissions, const char *format, ...);
+// rm -rf "<directory>/<name>" (name alone without directory; directory alone
+// without name) in mode 1 when it exists. Yields 1 when the path is gone or
+// was missing (nothing run), 0 when rm failed (logged as a warning).
+int DeleteFile(const char *directory, const char *name);
+// The same, the existence tested on path and name, or on path's parts.
+int DeleteFile_(const char *path, const char *name);
+// mv -f (unshown, mode 1) "<directory>/<oldName>" to "<directory>/<newName>"
+// when oldName exists there; without directory the names are full paths.
+// Yields 1 when moved, 0 when oldName is missing or mv failed.
+int RenameFile(const char *directory, const char *oldName, const char *newName);
+
+// Directories. A listing is one new text " . .. name name " (each entry after
+// a blank, a final blank), in the order the directory yields them.
+char *ReadDir(DIR *handle, int unused);      // next entry name, or none
+char *GetDirFileList(const char *directory); // none when it cannot be read
+// Entries whose text after their last "." equals extension; with no
+// extension every entry but "." and "..". None when unreadable or empty.
+char *SearchDirFileList(const char *directory, const char *extension);
+
+// Environment and identity; each yields a new text.
+char *GetEnv(const char *name); // the value, or none when not set
+// The whoami line (when located), else "root" for uid 0 or "User ID:  <uid>".
+char *GetUserName();
+char *GetHostname(); // none on failure
+// The directory the program was started from, given the first command-line
+// word: "/x/setup" gives /x; "setup" and "./setup" the current directory;
+// "./d/setup" and "d/setup" <cwd>/d; "../d/setup" the resolved parent path.
+char *GetToolPath(const char *programPath);
+
+// The raw command form: format the line (at most RawCmdLineSize - 1
+// characters; a longer one is refused), print it in mode 1 and 2, run it
+// with system. In mode 1 a failure is reported with perror's "ERROR" prefix;
+// in mode 2 any failure prints "ERROR: unable to locate system command
+// '%s'" and ends the program with status 1. Then "/usr/bin/sleep 1" runs.
+// Yields the command's status as SysCmd does (the run goes on in modes 0, 1).
+[[gnu::format(printf, 2, 3)]] int SysCmdP(int mode, const char *format, ...);
+
+// ---------------------------------------------------------------------------
 // Log and error reporting
 // ---------------------------------------------------------------------------
 
 // The program's base name: used in messages, the log name and temporary names.
 extern const char *my_name;
 
+extern uint8_t flUseLog;        // 1: PutLogMsg writes; SysCmd sends command output to the log
+extern const char *pLogPath;    // the log directory, "/tmp" (set by every PutLogMsg)
+extern FILE *pLog;              // the log while one message is written; none otherwise
+extern uint8_t flLogFirstWrite; // 1: the next message truncates the log
+
+// Append one message to "/tmp/<my_name>.log" (the first of a run truncates
+// it). The log is never written through a symbolic link or into anything
+// but a regular file of this user: such a thing is removed, and a new log is
+// created with mode 666. When it cannot be opened, "ERROR: couldn't open
+// <path>" goes to standard error and the message is lost.
+[[gnu::format(printf, 1, 2)]] void PutLogMsg(const char *format, ...);
+// Make sure the log is this user's own regular file as PutLogMsg does,
+// without writing to it (a missing log is created empty with mode 666).
+// Yields 1 when it is, 0 when it cannot be made so. The runner calls it
+// before the shell appends command output to the log.
+int PrepareLogFile();
+
 // Fatal error: "\n<my_name>: <message> : <system error text>\n" on standard
 // error, then exit status 1.
 [[noreturn, gnu::format(printf, 1, 2)]] void SysError(const char *format, ...);
+// Level 1: "WARNING: <message>" on standard error; level 2: "ERROR: <message>"
+// on standard error and the program ends with status; other levels: nothing.
+// The message is formatted into Line.
+[[gnu::format(printf, 3, 4)]] void ErrorMsg(int level, int status, const char *format, ...);
+// "<my_name>: <message>\n" on standard error.
+[[gnu::format(printf, 1, 2)]] void errormsg(const char *format, ...);
+[[noreturn]] void exit_app(int status);
+
+// ---------------------------------------------------------------------------
+// Text-file edits and the comment-filtering line reader
+// ---------------------------------------------------------------------------
+//
+// Each edit streams "<name>.<ext>" (name alone for an empty ext) through the
+// output "<name>.<ext>out" ("<name>.out"), then replaces the input with it
+// ("rm -f" and "mv" through the shell). Lines are handled in pieces of at
+// most 510 characters. An input or output that cannot be opened, or a name
+// longer than EditNameSize - 1, ends the program with status 1 before
+// anything is changed. The output is never created through a link and gets
+// the input's permissions.
+
+inline constexpr size_t EditNameSize = 128; // Fn, FnOut: 127 characters + terminator
+inline constexpr size_t GenNameSize = 128;  // GenName's result buffer
+
+extern char Fn[EditNameSize];      // input name set by OpenIOFiles
+extern char FnOut[EditNameSize];   // output name: Fn + "out"
+extern uint8_t flInputFilterState; // 1: GetLine strips comments and leading white space
+extern long InPos;                 // where the line last read by GetLine began
+extern int LineCnt;                // physical lines consumed by the last GetLine
+extern char *pLine;                // Line, where GetLine leaves its line
+
+// The first occurrence of search in each line becomes replacement.
+void FileChange(const char *name, const char *ext, const char *search, const char *replacement);
+// Every occurrence of the character code (a "%i" text: 13, 015, 0xd) becomes
+// the bytes of the comma-separated codes of replacement (none: deleted).
+void FileChangeChar(const char *name, const char *ext, const char *code, const char *replacement);
+// Lines holding text: the first skip of them unchanged, in the later ones the
+// first occurrence of text deleted.
+void FileDel(const char *name, const char *ext, int skip, const char *text);
+// Command "" deletes target from lines, "a" cuts lines after it, "b" deletes
+// what precedes it, "c" deletes every character of code target, "l" deletes
+// the lines. Yields 0 after a pass, 1 for any other command (nothing changed).
+int FileDelFormat(const char *name, const char *ext, const char *command, const char *target);
+// text before every line (FileInsert) or before lines holding search. text
+// may hold "%s<start>" (counter start, removed) and "%#<threshold>": from the
+// line where the counter reaches threshold, "%#<threshold>" is replaced by the
+// counter minus threshold as five digits; before that nothing is inserted.
+void FileInsert(const char *name, const char *ext, const char *text);
+void FileSearchInsert(const char *name, const char *ext, const char *text, const char *search);
+// Lines holding search are deleted except the first keep of them.
+void FileDelLine(const char *name, const char *ext, int keep, const char *search);
+// Pairs of marker lines deleted (the first keep start lines stay); the lines
+// between them stay.
+void FileDelLinePair(const char *name, const char *ext, int keep, const char *start,
+                     const char *end);
+
+// Next line of pIn into Line (pieces of at most 510 characters). With
+// flInputFilterState: "//" comments, "/* */" comments (also over several
+// physical lines), leading white space and the line end removed. Yields the
+// physical lines consumed, 0 at end of input.
+int GetLine();
+int GetLineN(int n);           // GetLine n times; the last result (0 for n = 0)
+int GetLinePos(long position); // GetLine from position (from the start of pIn)
+char *fgetsp(char *buffer, int size, FILE *file, long position); // fgets from position
+
+// Set Fn and FnOut, open pIn ("rt") and pOut ("wt", no link followed) at
+// level 2, closing what they held. Yields 1.
+int OpenIOFiles(const char *name, const char *ext, int unused);
+// Close pIn and pOut, then "rm -f Fn" and "mv FnOut Fn" through the shell.
+void ReplaceInputFile();
+// Mixed-case name from the words of text ("hello world-2x" gives
+// HelloWorld2x) in a static buffer the next call overwrites.
+char *GenName(const char *text);

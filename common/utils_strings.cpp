@@ -13,25 +13,34 @@ char Line[LineSize];
 
 namespace {
 
-// Formats into a new block of exactly the formatted length: measure first so
-// that no argument, however long, can overrun anything.
+// Most texts are short: they are formatted once into this scratch buffer and
+// copied. A longer result is measured by that first pass and formatted again
+// into a block of exactly its size, so no argument can overrun anything.
+char SaveStrScratch[8192];
+
 char *VSaveStr(const char *format, va_list args) {
-    va_list measure;
-    va_copy(measure, args);
-    int len = vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (len < 0) len = 0; // an encoding error formats as the empty text
+    va_list again;
+    va_copy(again, args);
+    int len = vsnprintf(SaveStrScratch, sizeof SaveStrScratch, format, args);
+    if (len < 0) {
+        len = 0; // an encoding error formats as the empty text
+        SaveStrScratch[0] = '\0';
+    }
     // GetMem(0) yields none, so an empty text still asks for one byte.
     auto *text = static_cast<char *>(GetMem(size_t(len > 0 ? len : 1)));
     if (text == nullptr) SysError("%s", OutOfMem);
-    if (len > 0) vsnprintf(text, size_t(len) + 1, format, args);
+    if (size_t(len) < sizeof SaveStrScratch)
+        memcpy(text, SaveStrScratch, size_t(len));
+    else
+        vsnprintf(text, size_t(len) + 1, format, again);
+    va_end(again);
     return text;
 }
 
 // Bounded copy of a view into a path function's buffer.
 char *ToPathBuf(char (&buf)[PathBufSize], std::string_view text) {
     size_t n = text.size() < PathBufSize ? text.size() : PathBufSize - 1;
-    memcpy(buf, text.data(), n);
+    if (n > 0) memcpy(buf, text.data(), n);
     buf[n] = '\0';
     return buf;
 }

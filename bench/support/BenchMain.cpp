@@ -17,35 +17,29 @@ class RatioReporter : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run> &runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
+            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
             std::string name = run.benchmark_name();
             for (const char *side : {"/ours", "/base"}) {
                 size_t at = name.find(side);
-                if (at == std::string::npos)
-                    continue;
+                if (at == std::string::npos) continue;
                 std::string key = name.substr(0, at) + name.substr(at + 5);
                 auto &pair = pairs_[key];
                 (side[1] == 'o' ? pair.first : pair.second) = run.GetAdjustedCPUTime();
-                if (order_.empty() || order_.back() != key)
-                    order_.push_back(key);
+                if (order_.empty() || order_.back() != key) order_.push_back(key);
             }
         }
     }
 
     void Finalize() override {
         ConsoleReporter::Finalize();
-        if (pairs_.empty())
-            return;
+        if (pairs_.empty()) return;
         printf("\n%-48s %14s %14s %8s\n", "case", "ours", "base", "ours/base");
         std::map<std::string, bool> printed;
         for (const std::string &key : order_) {
-            if (printed[key])
-                continue;
+            if (printed[key]) continue;
             printed[key] = true;
             const auto &[ours, base] = pairs_[key];
-            if (ours <= 0 || base <= 0)
-                continue;
+            if (ours <= 0 || base <= 0) continue;
             printf("%-48s %14.1f %14.1f %8.2f\n", key.c_str(), ours, base, ours / base);
         }
     }
@@ -59,8 +53,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();

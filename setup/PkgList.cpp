@@ -120,7 +120,7 @@ void EditWithSed(const char *target, const char *sedValue) {
     // sed's output goes to the temporary file: the runner's redirection,
     // appended to the line, lands on the ":" after it. Its diagnostics go
     // to the log.
-    char *log = SaveStr("/tmp/%s.log", my_name);
+    char *log = flUseLog ? SaveStr("/tmp/%s.log", my_name) : SaveStr_("/dev/null");
     QuotedArg file(CmdSed, target);
     QuotedArg out(CmdSed, temp);
     QuotedArg logArg(CmdSed, log);

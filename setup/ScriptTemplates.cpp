@@ -211,10 +211,9 @@ LPRng)
     then
         rm -f $_stdinCopy
     fi
-    ;
-;
+    ;;
 V5)
-#V5 : Solaris, HP - UX, SGI and SCO lp subsystems
+    # V5: Solaris, HP-UX, SGI and SCO lp subsystems
     PATH=/usr/sbin:/usr/bin
     PlimtoPrinter=`basename $0`
     PlimtoRequest_id=$1
@@ -232,10 +231,9 @@ V5)
         ${ToolPath}/csf $*
         _exitVal=$?
     done
-    ;
-;
+    ;;
 CUPS)
-#CUPS : Common Unix Printing System
+    # CUPS: Common Unix Printing System
     PATH=/usr/sbin:/usr/bin
     PlimtoPrinter=$PRINTER
     PlimtoRequest_id=$1
@@ -253,8 +251,7 @@ CUPS)
         ${ToolPath}/csf $*
         _exitVal=$?
     done
-    ;
-;
+    ;;
 esac)SH";
 
 // A wrapper in /usr/bin for a program of the application directory.

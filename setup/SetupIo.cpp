@@ -2,6 +2,7 @@
 #include "SetupIo.h"
 
 #include "MemMgr.h"
+#include "SysCmd.h"
 #include "utils.h"
 
 #include <cstdarg>
@@ -24,7 +25,7 @@ int RunShell(const char *format, ...) {
     va_end(args);
 
     fflush(nullptr);
-    int rc = system(line);
+    int rc = SysCmdOs.xSystem(line);
     PutMem(line);
     if (rc == -1) return -1;
     if (WIFEXITED(rc)) return WEXITSTATUS(rc);

@@ -5,7 +5,9 @@
 #include <cstddef>
 
 // Run line through the system shell (the commands the installer starts
-// directly, outside the command table), standard output flushed first.
+// directly, outside the command table and unlogged), standard output
+// flushed first. It goes through the runner's replaceable system call
+// (SysCmdOs.xSystem), so tests see these lines as they see the runner's.
 // Yields the command's exit status, 128 + the signal that ended it, or -1
 // when it could not be run.
 [[gnu::format(printf, 1, 2)]] int RunShell(const char *format, ...);

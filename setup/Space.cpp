@@ -77,7 +77,9 @@ void FreeSpaceForInstall(const char *workArea, const char *installDir, const cha
     char *company = JoinSetupPath(installDir, companyDir);
     char *app = JoinSetupPath(company, ProductDir);
     const char *installPath; // what the installation side measures
-    if (FindFile(app, nullptr)) {
+    // A link left by an installation that is gone is no application
+    // directory: it can be neither measured nor replaced.
+    if (FindFile_(app, nullptr)) {
         installPath = app;
         Measure(app, &figures.install);
         figures.install.avail += DUPath(app);

@@ -18,6 +18,8 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
+int (*PkgListUname)(struct utsname *name) = uname;
+
 namespace {
 
 constexpr const char *WordDelimiters = " \n\r";
@@ -209,7 +211,7 @@ void ApplyAttributes(LineWords &words, const char *argument) {
 // cannot be read.
 bool ReadRelease(char *release, size_t size) {
     struct utsname name;
-    if (uname(&name) != 0) return false;
+    if (PkgListUname(&name) != 0) return false;
     snprintf(release, size, "%s", name.release);
     return true;
 }

@@ -27,6 +27,8 @@
 // value is the whole rest of the line); other keys are ignored.
 #pragma once
 
+#include <sys/utsname.h>
+
 // Carry out <work>/<subDir>/pkg.list. Yields 0 when worked through, 1 when
 // the operator quit at a "checkps" line. A missing file ends the run with
 // "can't open file, <path>" on standard error and status 0.
@@ -41,3 +43,7 @@ int upgradeSolarisPackage(const char *package, const char *workArea);
 // version by the operator word ("<", "<=", "=", ">", ">="); any other
 // operator does not hold.
 bool VersionConditionHolds(const char *release, const char *op, const char *version);
+
+// Where the version conditions read the running system's release: the
+// uname system call (replaceable so that tests can make it fail).
+extern int (*PkgListUname)(struct utsname *name);

@@ -4,6 +4,7 @@
 
 #include "SetupStepTest.h"
 
+#include <cerrno>
 #include <cstring>
 #include <glob.h>
 #include <gtest/gtest.h>
@@ -160,6 +161,23 @@ TEST_F(PkgListTest, VersionConditions) {
     EXPECT_EQ(Run("v >= 0 v < ~ c g mode 600\n"), (Lines{"cp -p $W/./g $A", "chmod  600 $A/g"}));
     EXPECT_EQ(Run("v >= 0 v > ~ c h\n"), Lines{});
     EXPECT_EQ(Run("v < ~\n"), Lines{});
+}
+
+TEST_F(PkgListTest, AnUnreadableReleaseMeetsNoCondition) {
+    List("v < ~ c a\nc b\n");
+    ChildResult child = RunInChild([] {
+        PkgListUname = [](struct utsname *) {
+            errno = EFAULT;
+            return -1;
+        };
+        ProcessPkgList(".");
+        for (const std::string &line : FakeOs::lines)
+            printf("%s\n", Short(line).c_str());
+    });
+    EXPECT_EQ(child.err, "failed ts get version: Bad address\n");
+    EXPECT_EQ(child.out.substr(0, 3), "cp ");
+    EXPECT_NE(child.out.find("/./b "), std::string::npos);
+    EXPECT_EQ(child.out.find("/./a "), std::string::npos);
 }
 
 TEST(VersionConditionHolds, ComparesByteByByte) {

@@ -1,0 +1,76 @@
+// End to end in a real terminal: the operator answers the running-program
+// menu and the old-daemon question by typing, in a tmux pane that runs the
+// installer in the sandbox.
+#include "SetupSandbox.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using corla_test::SetupSandboxTest;
+
+class TerminalTest : public SetupSandboxTest {
+  protected:
+    void SetUp() override {
+        SetupSandboxTest::SetUp();
+        session_ = "corla_setup_" + std::to_string(getpid());
+        MakeDist();
+        SimResult fresh = Setup({}, "y\n");
+        ASSERT_EQ(fresh.status, 0) << fresh.err;
+    }
+    void TearDown() override { SimExec({"tmux", "kill-session", "-t", session_}); }
+
+    // Start command in a detached 100x40 pane.
+    void Start(const std::string &command) {
+        SimResult r = SimExec(
+            {"tmux", "new-session", "-d", "-s", session_, "-x", "100", "-y", "40", command});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    std::string Pane() { return SimExec({"tmux", "capture-pane", "-p", "-J", "-t", session_}).out; }
+    // Wait until the pane shows text (at most 60 s).
+    bool WaitFor(const std::string &text) {
+        for (int i = 0; i < 600; ++i) {
+            if (Pane().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+    void Type(const std::string &keys) {
+        SimExec({"tmux", "send-keys", "-t", session_, keys, "Enter"});
+    }
+
+    std::string session_;
+};
+
+TEST_F(TerminalTest, TheOperatorWaitsForTheProgramsAndContinuesPastTheOldDaemon) {
+    ASSERT_TRUE(Box().PlantSuiteProgram("/opt/Corla/vqmm/PlimtoD"));
+    const std::string status = Box().Root() + "/status";
+    Start("cd '" + DistDir() + "' && '" + SimBinDir() + "/sim-sandbox' --root '" + Box().Root() +
+          "' --spawn csf:4 -- ./setup; echo $? > '" + status + "'; sleep 600");
+    ASSERT_TRUE(WaitFor("Enter a selection:")) << Pane();
+    EXPECT_NE(Pane().find("csf ( "), std::string::npos);
+    Type("1");
+    ASSERT_TRUE(WaitFor("[yn]")) << Pane();
+    std::string pane = Pane();
+    EXPECT_NE(pane.find("NOTE: PlimtoD is located in <install directory>/Corla/vqmm"),
+              std::string::npos);
+    Type("y");
+    bool done = false;
+    for (int i = 0; i < 600 && !done; ++i) {
+        done = !SimExec({"cat", status}).out.empty();
+        if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(done) << Pane();
+    EXPECT_EQ(SimExec({"cat", status}).out, "0\n");
+    EXPECT_NE(Box().CommandLog().find("installf -f QDRNvqmm\n"), std::string::npos);
+    // The typed answers echo where the cursor waited.
+    pane = Pane();
+    EXPECT_NE(pane.find("Enter a selection:  1"), std::string::npos) << pane;
+    EXPECT_NE(pane.find("[yn] y"), std::string::npos) << pane;
+}
+
+} // namespace

@@ -1,0 +1,91 @@
+#!/bin/sh
+# Times the installer in the sandbox: a fresh installation and an upgrade of
+# distributions of 10 and 500 package data files, side by side with a plain
+# "cp -pr" of the same unpacked package tree in the same sandbox. Each figure
+# is the median of RUNS runs (default 3) less the median cost of an empty
+# sandbox run, so that the sandbox's own set-up does not hide the work.
+# Prints the times, the ratios to cp -pr, and how each cost grows with the
+# file count. Nothing outside scratch directories under /var/tmp changes.
+# Usage: bench/setup_install.sh [preset]   (default: release; needs root)
+set -eu
+cd "$(dirname "$0")/.."
+preset=${1:-release}
+runs=${RUNS:-3}
+[ "$(id -u)" -eq 0 ] || { echo "setup_install.sh: the sandbox needs root" >&2; exit 1; }
+
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target setup sim >/dev/null
+bin=$(pwd)/build/$preset/bin
+
+work=$(mktemp -d /var/tmp/corla-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+now() { date +%s.%N; }
+# calc EXPR: the value of an arithmetic expression on decimals.
+calc() { awk "BEGIN { print $1 }"; }
+# median of the numbers on standard input
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# A fresh scratch root for the sandbox.
+newroot() {
+    rm -rf "$work/root"
+    mkdir -p "$work/root/.sandbox"
+}
+# Seconds one sandbox run of "$@" takes.
+timed() {
+    t0=$(now)
+    "$bin/sim-sandbox" --root "$work/root" "$@" >/dev/null 2>&1 </dev/null ||
+        { echo "setup_install.sh: run failed: $*" >&2; exit 1; }
+    t1=$(now)
+    calc "$t1 - $t0"
+}
+# Answers pkgadd's questions without asking.
+quiet_admin() {
+    mkdir -p "$work/root/var/sadm/install/admin"
+    printf 'action=nocheck\nconflict=nocheck\nsetuid=nocheck\ninstance=overwrite\n' \
+        >"$work/root/var/sadm/install/admin/default"
+}
+
+newroot
+empty=$(for _ in $(seq "$runs"); do timed -- true; done | median)
+
+: >"$work/results" # lines "<what> <files> <seconds>"
+for files in 10 500; do
+    rm -rf "$work/dist$files" "$work/tree$files"
+    "$bin/sim-mkdist" --files "$files" --setup "$bin/setup" "$work/dist$files" >/dev/null
+    # The same tree setup installs: the unpacked archive's package.
+    mkdir "$work/tree$files"
+    cat "$work/dist$files"/pkg_tar.* | gzip -dc | tar -xpf - -C "$work/tree$files"
+
+    : >"$work/fresh" && : >"$work/upgrade" && : >"$work/copy"
+    for _ in $(seq "$runs"); do
+        newroot
+        quiet_admin
+        timed --cwd "$work/dist$files" -- ./setup >>"$work/fresh"
+        timed --cwd "$work/dist$files" -- ./setup >>"$work/upgrade"
+        timed -- cp -pr "$work/tree$files/QDRNvqmm" /opt/copy >>"$work/copy"
+    done
+    for what in fresh upgrade copy; do
+        echo "$what $files $(calc "$(median <"$work/$what") - $empty")" >>"$work/results"
+    done
+done
+
+printf '\nsandbox run of "true": %.3f s (subtracted from every figure)\n\n' "$empty"
+awk '{ t[$1, $2] = $3 }
+END {
+    printf "%-22s %12s %12s %12s\n", "", "10 files", "500 files", "per file"
+    split("fresh upgrade copy", order, " ")
+    label["fresh"] = "fresh installation"; label["upgrade"] = "upgrade"
+    label["copy"] = "cp -pr of the tree"
+    for (i = 1; i <= 3; i++) {
+        w = order[i]
+        printf "%-22s %10.3f s %10.3f s %9.2f ms\n", label[w], t[w, 10], t[w, 500],
+               (t[w, 500] - t[w, 10]) / 490 * 1000
+    }
+    printf "\nratio to cp -pr        %11.1fx %11.1fx   (fresh)\n", t["fresh", 10] / t["copy", 10],
+           t["fresh", 500] / t["copy", 500]
+    printf "ratio to cp -pr        %11.1fx %11.1fx   (upgrade)\n",
+           t["upgrade", 10] / t["copy", 10], t["upgrade", 500] / t["copy", 500]
+    printf "growth from 10 to 500 files: fresh %.1fx, upgrade %.1fx, cp -pr %.1fx\n",
+           t["fresh", 500] / t["fresh", 10], t["upgrade", 500] / t["upgrade", 10],
+           t["copy", 500] / t["copy", 10]
+}' "$work/results"

@@ -61,7 +61,7 @@ class PkgListRunTest : public SetupSandboxTest {
 };
 
 TEST_F(PkgListRunTest, EveryCommandAndAttribute) {
-    SimResult r = Setup({}, "y\n");
+    SimResult r = RunSetup({}, "y\n");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.err, "");
     const std::string app = "/opt/Corla/vqmm";
@@ -104,7 +104,7 @@ TEST_F(PkgListRunTest, EveryCommandAndAttribute) {
 }
 
 TEST_F(PkgListRunTest, QuittingAtTheCommandFilesCheck) {
-    SimResult r = Setup({}, "y\n2\n", {"--spawn", "csf"});
+    SimResult r = RunSetup({}, "y\n2\n", {"--spawn", "csf"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\ncsf ( "), std::string::npos);
     EXPECT_TRUE(Box().Exists("/opt/Corla/vqmm/weird"));
@@ -115,7 +115,7 @@ TEST_F(PkgListRunTest, QuittingAtTheCommandFilesCheck) {
 
 TEST_F(PkgListRunTest, AStaleWrapperLinkIsReplaced) {
     ASSERT_EQ(Sh("ln -s /nowhere /usr/lib/libcorla.so").status, 0);
-    SimResult r = Setup({}, "y\n");
+    SimResult r = RunSetup({}, "y\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(LinkTarget("/usr/lib/libcorla.so"), "/opt/Corla/vqmm/libcorla.so");
 }
@@ -126,7 +126,7 @@ class InterfaceScriptRunTest : public SetupSandboxTest {
     void SetUp() override {
         SetupSandboxTest::SetUp();
         MakeDist();
-        SimResult r = Setup({}, "y\n", {"--lprng"});
+        SimResult r = RunSetup({}, "y\n", {"--lprng"});
         ASSERT_EQ(r.status, 0) << r.err;
         ASSERT_EQ(Box().Read("/opt/Corla/vqmm/.pm_cfg"), " LPRng ");
         first_ = Box().Calls().size();
@@ -269,7 +269,7 @@ class PrintSystemTest : public SetupSandboxTest {
 
 TEST_F(PrintSystemTest, LprngLinksThePrintScriptIntoPrintconf) {
     ASSERT_TRUE(Box().Write("/usr/share/printconf/util/other", ""));
-    SimResult r = Setup({}, "y\n", {"--lprng"});
+    SimResult r = RunSetup({}, "y\n", {"--lprng"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Box().Read("/opt/Corla/vqmm/.pm_cfg"), " LPRng ");
     EXPECT_EQ(LinkTarget("/usr/share/printconf/util/CorlaPrintvqmm"),
@@ -277,19 +277,19 @@ TEST_F(PrintSystemTest, LprngLinksThePrintScriptIntoPrintconf) {
 }
 
 TEST_F(PrintSystemTest, LprngWithoutPrintconfMakesNoLink) {
-    SimResult r = Setup({}, "y\n", {"--lprng"});
+    SimResult r = RunSetup({}, "y\n", {"--lprng"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(Box().Exists("/usr/share/printconf/util"));
 }
 
 TEST_F(PrintSystemTest, CupsWinsOverLprng) {
-    SimResult r = Setup({}, "y\n", {"--lprng", "--cupsd"});
+    SimResult r = RunSetup({}, "y\n", {"--lprng", "--cupsd"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Box().Read("/opt/Corla/vqmm/.pm_cfg"), " CUPS ");
 }
 
 TEST_F(PrintSystemTest, AnotherLpdIsV5) {
-    SimResult r = Setup({}, "y\n", {"--lpd", "lpd: BSD line printer spooler"});
+    SimResult r = RunSetup({}, "y\n", {"--lpd", "lpd: BSD line printer spooler"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Box().Read("/opt/Corla/vqmm/.pm_cfg"), " V5 ");
 }

@@ -42,7 +42,7 @@ class RefusalTest : public SetupSandboxTest {
 const std::string NotRoot = "jdoe is logged in\nYou must become root to run setup\n";
 
 TEST_F(RefusalTest, NotRoot) {
-    SimResult r = Setup({}, "", {"--user", "jdoe"});
+    SimResult r = RunSetup({}, "", {"--user", "jdoe"});
     EXPECT_EQ(r.status, 0);
     // Two copies staged, the message, the clean-up.
     EXPECT_EQ(r.out, ".." + NotRoot + "...\n");
@@ -52,14 +52,14 @@ TEST_F(RefusalTest, NotRoot) {
 }
 
 TEST_F(RefusalTest, NoUserNameIsNotRoot) {
-    SimResult r = Setup({}, "", {"--user", ""});
+    SimResult r = RunSetup({}, "", {"--user", ""});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, ".. is logged in\nYou must become root to run setup\n...\n");
 }
 
 TEST_F(RefusalTest, WrongSystemRelease) {
     for (const char *release : {"5.6", "5.5.91", "6.1"}) {
-        SimResult r = Setup({}, "", {"--release", release});
+        SimResult r = RunSetup({}, "", {"--release", release});
         EXPECT_EQ(r.status, 0) << release;
         EXPECT_EQ(r.err, "\nERROR: You are trying to load the wrong version of the Ostrana "
                          "Services for Unix Systems software to this machine.\n" +
@@ -72,7 +72,7 @@ TEST_F(RefusalTest, WrongSystemRelease) {
 
 TEST_F(RefusalTest, ReleasesThatSortBeforeTheLimitPass) {
     for (const char *release : {"5.10", ""}) {
-        SimResult r = Setup({}, "y\n", {"--release", release});
+        SimResult r = RunSetup({}, "y\n", {"--release", release});
         EXPECT_EQ(r.status, 0) << release;
         EXPECT_EQ(r.err, "") << release;
         EXPECT_TRUE(Box().Exists("/opt/Corla/vqmm/pmqadmin")) << release;
@@ -85,12 +85,12 @@ TEST_F(RefusalTest, MissingSizeFiles) {
     const std::string message =
         "Could not determine how much space needed for install, missing isize.\n";
     Host("mv '" + DistDir() + "/tsize' '" + DistDir() + "/tsize.away'");
-    SimResult r = Setup({});
+    SimResult r = RunSetup({});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, message); // it names isize for either file
     Host("mv '" + DistDir() + "/tsize.away' '" + DistDir() + "/tsize'; rm '" + DistDir() +
          "/isize'");
-    r = Setup({});
+    r = RunSetup({});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, message);
     EXPECT_FALSE(Box().Exists("/tmp/CorlaInstall"));
@@ -98,7 +98,7 @@ TEST_F(RefusalTest, MissingSizeFiles) {
 
 TEST_F(RefusalTest, MissingListFile) {
     Host("rm '" + DistDir() + "/disks'");
-    SimResult r = Setup({});
+    SimResult r = RunSetup({});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ERROR: can't open file, CorlaInstall/disks\n");
     EXPECT_EQ(r.out, "");
@@ -108,7 +108,7 @@ TEST_F(RefusalTest, MissingListFile) {
 TEST_F(RefusalTest, AListFileTooLargeForItsBuffer) {
     Host("cd '" + DistDir() +
          "' && { cat disks; head -c 4100 /dev/zero | tr '\\0' ' '; } > L && mv L disks");
-    SimResult r = Setup({});
+    SimResult r = RunSetup({});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ERROR: can't open file, CorlaInstall/disks\n");
     EXPECT_FALSE(Box().Exists("/tmp/CorlaInstall/disks"));
@@ -116,7 +116,7 @@ TEST_F(RefusalTest, AListFileTooLargeForItsBuffer) {
 
 TEST_F(RefusalTest, AListThatDoesNotNameItself) {
     Host("cd '" + DistDir() + "' && sed -i '1d' disks");
-    SimResult r = Setup({});
+    SimResult r = RunSetup({});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ERROR: can't open file, CorlaInstall/disks\n");
     EXPECT_EQ(r.out, "."); // the piece was staged; joining needs the list
@@ -124,7 +124,7 @@ TEST_F(RefusalTest, AListThatDoesNotNameItself) {
 
 TEST_F(RefusalTest, AListedFileThatIsMissing) {
     Host("cd '" + DistDir() + "' && sed -i '1a extra.file' disks");
-    SimResult r = Setup({});
+    SimResult r = RunSetup({});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "..ERROR: command cp exited with status 1\n");
     ExpectNothingInstalled();
@@ -132,7 +132,7 @@ TEST_F(RefusalTest, AListedFileThatIsMissing) {
 
 TEST_F(RefusalTest, UncreatableWorkAreaParent) {
     ASSERT_EQ(Sh("echo x > /var/plain").status, 0);
-    SimResult r = Setup({"/var/plain/sub"});
+    SimResult r = RunSetup({"/var/plain/sub"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, ".ERROR: couldn't open /var/plain/sub\n\n"); // the dot: mkdir -p tried
     ExpectNothingInstalled();
@@ -151,7 +151,7 @@ TEST_F(RefusalTest, PathsThatCannotTravelInACommandLine) {
         {{"/var/x y", "install", "/usr/local"}, "/var/x y"},
     };
     for (const Case &c : cases) {
-        SimResult r = Setup(c.args);
+        SimResult r = RunSetup(c.args);
         EXPECT_EQ(r.status, 2) << c.named;
         EXPECT_EQ(r.out, "ERROR: couldn't open " + c.named + "\n\n");
     }
@@ -183,14 +183,14 @@ TEST_F(RefusalTest, AWorkAreaThatHoldsTheDistribution) {
 }
 
 TEST_F(RefusalTest, ACommandMissingFromTheSystem) {
-    SimResult r = Setup({}, "", {"--hide", "uncompress"});
+    SimResult r = RunSetup({}, "", {"--hide", "uncompress"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "ERROR: unable to locate system command 'uncompress'\n");
     ExpectNothingInstalled();
 }
 
 TEST_F(RefusalTest, AFailingPackageToolEndsWithStatusOne) {
-    SimResult r = Setup({}, "y\n", {"--conf", "pkgadd-status=1"});
+    SimResult r = RunSetup({}, "y\n", {"--conf", "pkgadd-status=1"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.substr(r.out.size() - 43), "ERROR: command pkgadd exited with status 1\n");
     EXPECT_NE(Box().Read("/tmp/setup.log").find("ERROR: command pkgadd exited with status 1\n"),
@@ -199,7 +199,7 @@ TEST_F(RefusalTest, AFailingPackageToolEndsWithStatusOne) {
 
 TEST_F(RefusalTest, ACorruptArchiveEndsWithStatusOne) {
     Host("cd '" + DistDir() + "' && printf 'not compressed' > pkg_tar.aa");
-    SimResult r = Setup({}, "y\n");
+    SimResult r = RunSetup({}, "y\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("ERROR: command uncompress exited with status 1\n"), std::string::npos);
     ExpectNothingInstalled();
@@ -207,17 +207,17 @@ TEST_F(RefusalTest, ACorruptArchiveEndsWithStatusOne) {
 
 TEST_F(RefusalTest, MissingPackageCommandFile) {
     RepackDist("rm pkg.list");
-    SimResult r = Setup({}, "y\n");
+    SimResult r = RunSetup({}, "y\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "ERROR: can't open file, /tmp/CorlaInstall/./pkg.list\n");
     EXPECT_TRUE(Box().Exists("/opt/Corla/vqmm/pmqadmin")); // pkgadd had run
 }
 
 TEST_F(RefusalTest, MissingPackageMapInAnUpgrade) {
-    SimResult fresh = Setup({}, "y\n");
+    SimResult fresh = RunSetup({}, "y\n");
     ASSERT_EQ(fresh.status, 0);
     RepackDist("rm QDRNvqmm/pkgmap");
-    SimResult r = Setup({});
+    SimResult r = RunSetup({});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "ERROR: can't open file, /tmp/CorlaInstall/QDRNvqmm/pkgmap\n");
 }
@@ -234,7 +234,7 @@ class SpaceRunTest : public SetupSandboxTest {
         std::vector<std::string> options;
         for (const std::string &d : df)
             options.insert(options.end(), {"--df", d});
-        return Setup({}, input, options);
+        return RunSetup({}, input, options);
     }
 };
 
@@ -282,9 +282,9 @@ TEST_F(SpaceRunTest, OneFileSystemTooSmallForBoth) {
 
 TEST_F(SpaceRunTest, AnEarlierInstallationCountsAsRoom) {
     ASSERT_EQ(Run({}).status, 0); // a fresh installation first
-    SimResult r = Setup({}, "",
-                        {"--df", "/tmp=1500:/dev/dsk/c0t0d0s5", "--df",
-                         "/opt=1500:/dev/dsk/c0t0d0s5", "--du", "/opt/Corla/vqmm=200"});
+    SimResult r = RunSetup({}, "",
+                           {"--df", "/tmp=1500:/dev/dsk/c0t0d0s5", "--df",
+                            "/opt=1500:/dev/dsk/c0t0d0s5", "--du", "/opt/Corla/vqmm=200"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.find("There isn't enough space"), std::string::npos) << r.out;
     EXPECT_NE(Box().CommandLog().find("du -s /opt/Corla/vqmm\n"), std::string::npos);
@@ -297,7 +297,7 @@ TEST_F(SpaceRunTest, ANewDirectoryOnAFullFileSystem) {
 }
 
 TEST_F(SpaceRunTest, WithoutDfThereIsNoRun) {
-    SimResult r = Setup({}, "", {"--hide", "df"});
+    SimResult r = RunSetup({}, "", {"--hide", "df"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "ERROR: unable to locate system command 'df'\n");
 }
@@ -315,20 +315,20 @@ TEST_F(RefusalTest, EachLanguageSpeaksItsOwn) {
         {"de_DE", NLS_ENGLISH},          {"FR_FR", NLS_ENGLISH},
     };
     for (const Case &c : cases) {
-        SimResult r = Setup({}, "", {"--user", "jdoe", "--env", std::string("LANG=") + c.lang});
+        SimResult r = RunSetup({}, "", {"--user", "jdoe", "--env", std::string("LANG=") + c.lang});
         EXPECT_EQ(r.status, 0) << c.lang;
         EXPECT_EQ(r.out, ".." + Format(c.table[NlsNotRoot], "jdoe", "setup") + "...\n") << c.lang;
     }
 }
 
 TEST_F(RefusalTest, TheShortenedLanguageReachesTheCommandsStartedLater) {
-    SimResult r = Setup({}, "y\n", {"--env", "LANG=fr_FR.ISO8859-1"});
+    SimResult r = RunSetup({}, "y\n", {"--env", "LANG=fr_FR.ISO8859-1"});
     EXPECT_EQ(r.status, 0);
     std::vector<SimCall> calls = CallsOf("pmqadmin");
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].env["LANG"], "fr_FR");
     // The wrong release goes to standard error in the chosen language.
-    r = Setup({}, "", {"--release", "5.6", "--env", "LANG=ge_GE"});
+    r = RunSetup({}, "", {"--release", "5.6", "--env", "LANG=ge_GE"});
     EXPECT_EQ(r.err.substr(0, strlen(NLS_GERMAN[NlsWrongRelease])), NLS_GERMAN[NlsWrongRelease]);
 }
 

@@ -44,7 +44,7 @@ class SetupRunTest : public SetupSandboxTest {
         MakeDist(options);
         std::vector<std::string> args;
         if (!installDir.empty()) args = {"install", installDir};
-        SimResult r = Setup(args, "y\n");
+        SimResult r = RunSetup(args, "y\n");
         ASSERT_EQ(r.status, 0) << r.out << r.err;
         ASSERT_NE(r.out.find(PkgaddEnd), std::string::npos) << r.out;
         Host("rm -rf '" + DistDir() + "'");
@@ -84,7 +84,7 @@ class SetupRunTest : public SetupSandboxTest {
 
 TEST_F(SetupRunTest, FreshInstallationToOpt) {
     MakeDist();
-    SimResult r = Setup({}, "y\n");
+    SimResult r = RunSetup({}, "y\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     // Seven logged commands before pkgadd talks, eleven after it, then the
@@ -128,7 +128,7 @@ TEST_F(SetupRunTest, FreshInstallationToOpt) {
 
 TEST_F(SetupRunTest, FreshInstallationElsewhereLinksItIntoOpt) {
     MakeDist();
-    SimResult r = Setup({"install", "/usr/local/Corla/vqmm/"}, "y\n");
+    SimResult r = RunSetup({"install", "/usr/local/Corla/vqmm/"}, "y\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(Mode("/usr/local/Corla/vqmm"), 0775u);
@@ -144,7 +144,7 @@ TEST_F(SetupRunTest, FreshInstallationElsewhereLinksItIntoOpt) {
 
 TEST_F(SetupRunTest, RelativeInstallationDirectoryIsMadeAbsolute) {
     MakeDist();
-    SimResult r = Setup({"install", "../../../../usr/local"}, "y\n");
+    SimResult r = RunSetup({"install", "../../../../usr/local"}, "y\n");
     EXPECT_EQ(r.status, 0) << r.err;
     // The link names the directory absolutely, so it resolves from anywhere.
     std::string target = LinkTarget("/opt/Corla/vqmm");
@@ -155,7 +155,7 @@ TEST_F(SetupRunTest, RelativeInstallationDirectoryIsMadeAbsolute) {
 
 TEST_F(SetupRunTest, WorkAreaInACreatedParent) {
     MakeDist();
-    SimResult r = Setup({"/var/big/disk/"}, "y\n");
+    SimResult r = RunSetup({"/var/big/disk/"}, "y\n");
     EXPECT_EQ(r.status, 0) << r.err;
     std::vector<std::string> log = Lines(Box().CommandLog());
     EXPECT_TRUE(Has(log, "pkgadd -d /var/big/disk/CorlaInstall QDRNvqmm"));
@@ -167,7 +167,7 @@ TEST_F(SetupRunTest, WorkAreaInACreatedParent) {
 TEST_F(SetupRunTest, WorkAreaInAnExistingParentStays) {
     MakeDist();
     ASSERT_EQ(Sh("mkdir -p /var/work").status, 0);
-    SimResult r = Setup({"/var/work"}, "y\n");
+    SimResult r = RunSetup({"/var/work"}, "y\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(IsDir("/var/work"));
     EXPECT_FALSE(Box().Exists("/var/work/CorlaInstall"));
@@ -177,7 +177,7 @@ TEST_F(SetupRunTest, VersionOnly) {
     MakeDist();
     for (const std::vector<std::string> &args :
          {std::vector<std::string>{"-v", "install", "/x"}, {"install", "/x", "-v"}}) {
-        SimResult r = Setup(args);
+        SimResult r = RunSetup(args);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, "setup 3.01.67\n");
@@ -192,7 +192,7 @@ TEST_F(SetupRunTest, CapitalDistributionAndTabsInTheList) {
     Host("cd '" + DistDir() +
          "' && tr '\\n' '\\t' < DISKS | sed 's/end_of_list\\t$/\\nend_of_list\\n/' > L && mv L "
          "DISKS");
-    SimResult r = Setup({}, "y\n");
+    SimResult r = RunSetup({}, "y\n");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     ExpectPackageFiles("/opt/Corla/vqmm");
 }
@@ -208,7 +208,7 @@ TEST_F(SetupRunTest, UpgradeInPlace) {
     Box().Write("/opt/Corla/vqmm/data/file0001", "old contents");
     MakeDist({"--files", "3"});
     size_t logged = Box().CommandLog().size();
-    SimResult r = Setup({});
+    SimResult r = RunSetup({});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.err, "");
     // One dot per logged command and per upgraded file (16), one for the
@@ -239,7 +239,7 @@ TEST_F(SetupRunTest, UpgradeKeepsTheRecordWhenTheVersionEditFails) {
     // A record without a VERSION line the edit could raise.
     Box().Write("/var/sadm/pkg/QDRNvqmm/pkginfo", "PKG=QDRNvqmm\nNAME=Corla\n");
     MakeDist();
-    SimResult r = Setup({});
+    SimResult r = RunSetup({});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(Box().Read("/var/sadm/pkg/QDRNvqmm/pkginfo"), "PKG=QDRNvqmm\nNAME=Corla\n");
     EXPECT_NE(Box()
@@ -252,7 +252,7 @@ TEST_F(SetupRunTest, UpgradeKeepsTheRecordWhenTheVersionEditFails) {
 TEST_F(SetupRunTest, UpgradeThroughALinkKeepsTheDirectory) {
     FreshInstall("/usr/local");
     MakeDist();
-    SimResult r = Setup({});
+    SimResult r = RunSetup({});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(LinkTarget("/opt/Corla/vqmm"), "/usr/local/Corla/vqmm");
     std::vector<std::string> log = Lines(Box().CommandLog());
@@ -265,7 +265,7 @@ TEST_F(SetupRunTest, MoveOfADirectoryInstallationLinksIt) {
     FreshInstall();
     Box().Write("/opt/Corla/vqmm/queue.cfg", "mine");
     MakeDist();
-    SimResult r = Setup({"install", "/usr/local"});
+    SimResult r = RunSetup({"install", "/usr/local"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(LinkTarget("/opt/Corla/vqmm"), "/usr/local/Corla/vqmm");
     EXPECT_EQ(Box().Read("/usr/local/Corla/vqmm/queue.cfg"), "mine");
@@ -280,7 +280,7 @@ TEST_F(SetupRunTest, MoveOfALinkedInstallationBackToOpt) {
     FreshInstall("/usr/local");
     Box().Write("/usr/local/Corla/vqmm/queue.cfg", "mine");
     MakeDist();
-    SimResult r = Setup({"install", "/opt"});
+    SimResult r = RunSetup({"install", "/opt"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(IsDir("/opt/Corla/vqmm"));
     EXPECT_EQ(Box().Read("/opt/Corla/vqmm/queue.cfg"), "mine");
@@ -293,7 +293,7 @@ TEST_F(SetupRunTest, AnotherSpellingOfTheSameDirectoryIsNotAMove) {
     Box().Write("/opt/Corla/vqmm/queue.cfg", "mine");
     ASSERT_EQ(Sh("ln -s /opt /var/optlink").status, 0);
     MakeDist();
-    SimResult r = Setup({"install", "/var/optlink"});
+    SimResult r = RunSetup({"install", "/var/optlink"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Box().Read("/opt/Corla/vqmm/queue.cfg"), "mine");
     ExpectPackageFiles("/opt/Corla/vqmm");
@@ -304,7 +304,7 @@ TEST_F(SetupRunTest, AnotherSpellingOfTheSameDirectoryIsNotAMove) {
 TEST_F(SetupRunTest, ALinkWhoseInstallationIsGoneIsAFreshInstallation) {
     ASSERT_EQ(Sh("mkdir -p /opt/Corla && ln -s /export/gone/Corla/vqmm /opt/Corla/vqmm").status, 0);
     MakeDist();
-    SimResult r = Setup({}, "y\n");
+    SimResult r = RunSetup({}, "y\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(IsDir("/opt/Corla/vqmm"));
     ExpectPackageFiles("/opt/Corla/vqmm");
@@ -315,7 +315,7 @@ TEST_F(SetupRunTest, ARelativeLinkIsResolvedFromItsOwnDirectory) {
     ASSERT_EQ(Sh("rm /opt/Corla/vqmm && ln -s ../../usr/local/Corla/vqmm /opt/Corla/vqmm").status,
               0);
     MakeDist();
-    SimResult r = Setup({});
+    SimResult r = RunSetup({});
     EXPECT_EQ(r.status, 0) << r.err;
     std::vector<std::string> log = Lines(Box().CommandLog());
     EXPECT_TRUE(Has(log, "installf -c none QDRNvqmm /usr/local/Corla/vqmm/csf f 0755 root bin"));
@@ -333,7 +333,7 @@ const std::string RunningMenuTail = " )\n\nWould you like to:\n1.  Wait 30 secon
 TEST_F(SetupRunTest, RunningProgramsAndTheOperatorQuits) {
     FreshInstall();
     MakeDist();
-    SimResult r = Setup({}, "2\n", {"--spawn", "csf"});
+    SimResult r = RunSetup({}, "2\n", {"--spawn", "csf"});
     EXPECT_EQ(r.status, 0);
     ASSERT_EQ(r.out.substr(0, RunningMenuHead.size()), RunningMenuHead);
     // The clean-up: the removal of the (absent) work area and pmqadmin twice.
@@ -346,7 +346,7 @@ TEST_F(SetupRunTest, RunningProgramsAndTheOperatorQuits) {
 TEST_F(SetupRunTest, RunningProgramsEndWhileTheOperatorWaits) {
     FreshInstall();
     MakeDist();
-    SimResult r = Setup({}, "1\n", {"--spawn", "csf:3"});
+    SimResult r = RunSetup({}, "1\n", {"--spawn", "csf:3"});
     EXPECT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(r.out.substr(0, RunningMenuHead.size()), RunningMenuHead);
     // The menu once; then the upgrade.
@@ -358,7 +358,7 @@ TEST_F(SetupRunTest, RunningProgramsEndWhileTheOperatorWaits) {
 TEST_F(SetupRunTest, EndOfInputAtTheRunningProgramMenuQuits) {
     FreshInstall();
     MakeDist();
-    SimResult r = Setup({}, "", {"--spawn", "pmqadmin"});
+    SimResult r = RunSetup({}, "", {"--spawn", "pmqadmin"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("\nEnter a selection:  "), std::string::npos);
     std::vector<std::string> log = Lines(Box().CommandLog());
@@ -386,7 +386,7 @@ class OldDaemonTest : public SetupRunTest {
 };
 
 TEST_F(OldDaemonTest, UnknownAnswersAskAgainAndYesGoesOn) {
-    SimResult r = Setup({}, "maybe\n\nyes\n");
+    SimResult r = RunSetup({}, "maybe\n\nyes\n");
     EXPECT_EQ(r.status, 0) << r.err;
     size_t notice = r.out.find(DaemonNotice);
     ASSERT_NE(notice, std::string::npos) << r.out;
@@ -399,7 +399,7 @@ TEST_F(OldDaemonTest, UnknownAnswersAskAgainAndYesGoesOn) {
 }
 
 TEST_F(OldDaemonTest, YAlsoRemovesTheRunControlLinks) {
-    SimResult r = Setup({}, "y\n");
+    SimResult r = RunSetup({}, "y\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(Box().Exists("/etc/rc2.d/KCorlaPrintD"));
     EXPECT_FALSE(Box().Exists("/etc/rc2.d/SCorlaPrintD"));
@@ -409,7 +409,7 @@ TEST_F(OldDaemonTest, YAlsoRemovesTheRunControlLinks) {
 TEST_F(OldDaemonTest, NoEndsTheRunAndLeavesTheWorkArea) {
     for (const char *answer : {"n\n", "no\n", ""}) {
         size_t before = CallsOf("pmqadmin").size();
-        SimResult r = Setup({}, answer);
+        SimResult r = RunSetup({}, answer);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out.substr(r.out.size() - DaemonNotice.size() - ContinuePrompt.size()),
                   DaemonNotice + ContinuePrompt)
@@ -421,7 +421,7 @@ TEST_F(OldDaemonTest, NoEndsTheRunAndLeavesTheWorkArea) {
 }
 
 TEST_F(OldDaemonTest, OnlyTheEnglishAnswersCount) {
-    SimResult r = Setup({}, "s\nj\no\ny\n", {"--env", "LANG=es_ES"});
+    SimResult r = RunSetup({}, "s\nj\no\ny\n", {"--env", "LANG=es_ES"});
     EXPECT_EQ(r.status, 0) << r.err;
     size_t prompts = 0;
     for (size_t at = r.out.find("[sn] "); at != std::string::npos; at = r.out.find("[sn] ", at + 1))

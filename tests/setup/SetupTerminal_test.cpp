@@ -19,7 +19,7 @@ class TerminalTest : public SetupSandboxTest {
         SetupSandboxTest::SetUp();
         session_ = "corla_setup_" + std::to_string(getpid());
         MakeDist();
-        SimResult fresh = Setup({}, "y\n");
+        SimResult fresh = RunSetup({}, "y\n");
         ASSERT_EQ(fresh.status, 0) << fresh.err;
     }
     void TearDown() override { SimExec({"tmux", "kill-session", "-t", session_}); }

@@ -5,7 +5,7 @@
 //   class MyTest : public corla_test::SetupSandboxTest {};
 //   TEST_F(MyTest, FreshInstallation) {
 //       MakeDist();                              // ROOT/dist, with this build's setup
-//       SimResult r = Setup({"install", "/usr/local"}, "y\n");
+//       SimResult r = RunSetup({"install", "/usr/local"}, "y\n");
 //       EXPECT_EQ(r.status, 0);
 //       EXPECT_EQ(Box().Read("/opt/Corla/vqmm/.pm_cfg"), " V5 ");
 //   }
@@ -47,8 +47,8 @@ class SetupSandboxTest : public ::testing::Test {
 
     // Run ./setup from the distribution directory with arguments, input and
     // sandbox options. A sandbox that could not be made fails the test.
-    SimResult Setup(std::vector<std::string> args, std::string_view input = {},
-                    std::vector<std::string> options = {}) {
+    SimResult RunSetup(std::vector<std::string> args, std::string_view input = {},
+                       std::vector<std::string> options = {}) {
         args.insert(args.begin(), "./setup");
         options.insert(options.begin(), {"--cwd", DistDir()});
         SimResult r = box_.Run(args, input, options);

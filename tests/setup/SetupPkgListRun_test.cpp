@@ -26,7 +26,7 @@ s pmadmin bat pmadm
 newdir log mode 777
 newdir data mode 700
 c qcfg name qcfg.new
-c editme mode 750 sed s/OLD/NEW/
+c editme mode 750 group bin sed s/OLD/NEW/
 c editme2 sed -e s/a/b/ -e s/c/d/
 c libcorla.so link /usr/lib/libcorla.so
 v < 5.6 c old.so
@@ -61,6 +61,9 @@ class PkgListRunTest : public SetupSandboxTest {
 };
 
 TEST_F(PkgListRunTest, EveryCommandAndAttribute) {
+    // A link planted where a fixed temporary name would be.
+    ASSERT_TRUE(Box().Write("/var/victim", "precious\n"));
+    ASSERT_EQ(Sh("ln -s /var/victim /tmp/setup.tmp").status, 0);
     SimResult r = RunSetup({}, "y\n");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.err, "");
@@ -98,9 +101,11 @@ TEST_F(PkgListRunTest, EveryCommandAndAttribute) {
     EXPECT_FALSE(Box().Exists(app + "/never.so"));                       // unknown operator
     EXPECT_TRUE(Box().Exists(app + "/weird"));                           // "#copy" is a command
     EXPECT_TRUE(Box().Exists(app + "/after"));                           // checkps found nothing
-    // No temporary file of the sed edits is left.
+    // No temporary file of the sed edits is left, and none was written
+    // through the planted link.
     SimResult tmp = Sh("ls /tmp");
-    EXPECT_EQ(tmp.out, "setup.log\n");
+    EXPECT_EQ(tmp.out, "setup.log\nsetup.tmp\n");
+    EXPECT_EQ(Box().Read("/var/victim"), "precious\n");
 }
 
 TEST_F(PkgListRunTest, QuittingAtTheCommandFilesCheck) {

@@ -322,6 +322,33 @@ TEST_F(SetupRunTest, ARelativeLinkIsResolvedFromItsOwnDirectory) {
     ExpectInterfaceFiles("/usr/local/Corla/vqmm");
 }
 
+TEST_F(SetupRunTest, ALongLinkTargetIsReadWhole) {
+    // A target of more than 255 characters names the installation whole.
+    std::string dir = "/var";
+    for (int i = 0; i < 4; ++i)
+        dir += "/" + std::string(70, char('a' + i));
+    FreshInstall(dir);
+    ASSERT_EQ(LinkTarget("/opt/Corla/vqmm"), dir + "/Corla/vqmm");
+    MakeDist();
+    SimResult r = RunSetup({});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> log = Lines(Box().CommandLog());
+    EXPECT_TRUE(Has(log, "installf -c none QDRNvqmm " + dir + "/Corla/vqmm/csf f 0755 root bin"));
+}
+
+TEST_F(SetupRunTest, AnEarlierInstallationWhosePathCannotTravelIsRefused) {
+    ASSERT_EQ(Sh("mkdir -p '/var/my dir/Corla/vqmm' /opt/Corla && "
+                 "ln -s '/var/my dir/Corla/vqmm' /opt/Corla/vqmm")
+                  .status,
+              0);
+    MakeDist();
+    SimResult r = RunSetup({"install", "/usr/local"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "ERROR: couldn't open /var/my dir\n\n");
+    EXPECT_TRUE(IsDir("/var/my dir/Corla/vqmm"));
+    EXPECT_FALSE(Box().Exists("/usr/local/Corla"));
+}
+
 // --- the running-program check ---------------------------------------------
 
 const std::string RunningMenuHead = "\nThe following processes are running.\nThe installer can not "

@@ -102,6 +102,14 @@ TEST_F(StagingTest, AnEndOfListWordEndsOnlyItsLine) {
     EXPECT_TRUE(Exists(Work() + "/d"));
 }
 
+TEST_F(StagingTest, LongNamesAreStagedWhole) {
+    const std::string name(200, 'n');
+    Dist("disks", "disks " + name + "\nend_of_list\n");
+    Dist(name, "long");
+    EXPECT_EQ(Stage().status, corla_test::ChildReturned);
+    EXPECT_EQ(ReadFile(Work() + "/" + name), "long");
+}
+
 TEST_F(StagingTest, CapitalListFromDisksOnly) {
     Dist("DISKS", "disks pkg_tar.aa\nend_of_list\n");
     Dist("PKG_TAR.AA", "A");

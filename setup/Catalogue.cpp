@@ -2,6 +2,7 @@
 // themselves are in CatalogueTables.cpp.
 #include "Catalogue.h"
 
+#include "SetupIo.h"
 #include "utils.h"
 
 #include <cassert>
@@ -24,9 +25,7 @@ const char *const *NlsSetupTableFor(const char *lang) {
                                                 NLS_FRENCH,  NLS_GERMAN,  NLS_PORTUGUESE};
     // German is "ge_GE" and Portuguese "pr_BR", as the installer has always
     // known them.
-    // A value holding the list's separator could match across two names.
-    if (lang == nullptr || strchr(lang, ',') != nullptr) return NLS_ENGLISH;
-    int position = FindToken(lang, ",en_US,es_ES,it_IT,fr_FR,ge_GE,pr_BR");
+    int position = FindWord(lang, ",en_US,es_ES,it_IT,fr_FR,ge_GE,pr_BR");
     return position > 0 ? Tables[position - 1] : NLS_ENGLISH;
 }
 

@@ -47,7 +47,7 @@ int AskToContinue() {
         char word[AnswerSize];
         bool cut = false;
         if (NextWord(&cursor, " \t\r\n", word, sizeof word, &cut) == nullptr) continue;
-        switch (FindToken(word, ",y,yes,n,no,")) {
+        switch (FindWord(word, ",y,yes,n,no,")) {
         case 1: // "y"
         case 2: // "yes"
             RemoveOldDaemonLinks();

@@ -36,15 +36,22 @@ void CutAtComponent(char *path, std::string_view name) {
 }
 
 // Position of the command-line keyword: 1 "install", 2 "-v", 0 any other
-// word (a word holding the list's separator is never a keyword).
+// word.
 int KeywordOf(const char *word) {
-    if (strchr(word, ',') != nullptr) return 0;
-    return FindToken(word, ",install,-v");
+    return FindWord(word, ",install,-v");
+}
+
+// An installation directory or work-area parent that cannot be used: entry
+// 3 naming it, then the end of the run with status 2.
+[[noreturn]] void RefusePath(const char *path) {
+    printf(nlsSetupStrCvt(NlsCouldntOpen), path != nullptr ? path : "");
+    printf("\n\n");
+    exit(2);
 }
 
 void TakeInstallDir(const char *word) {
     char *dir = MakeAbsolutePath(word);
-    if (dir == nullptr) RefuseUntravelledPath(word);
+    if (dir == nullptr) RefusePath(word);
     StripToBaseName(dir);
     RefuseUntravelledPath(dir);
     if (pCmdLineInstallDir != nullptr) PutMem(pCmdLineInstallDir);
@@ -52,13 +59,9 @@ void TakeInstallDir(const char *word) {
 }
 
 void TakeWorkAreaParent(const char *word) {
-    char *copy = SaveStr_(word);
-    size_t len = strlen(copy);
-    if (len > 0 && copy[len - 1] == '/') copy[len - 1] = '\0';
-    // The word "/" is the root, not the current directory.
-    char *dir = MakeAbsolutePath(copy[0] != '\0' || len == 0 ? copy : "/");
-    PutMem(copy);
-    if (dir == nullptr) RefuseUntravelledPath(word);
+    // Made absolute, the word loses its trailing "/" (the root stays "/").
+    char *dir = MakeAbsolutePath(word);
+    if (dir == nullptr) RefusePath(word);
     RefuseUntravelledPath(dir);
     // The distribution is read from its directory by commands too; refuse it
     // before anything is created.
@@ -75,11 +78,7 @@ void TakeWorkAreaParent(const char *word) {
         // A failing mkdir is reported in the log; the test below decides.
         QuotedArg target(CmdMkdir, dir);
         SysCmd(CmdMkdir, CmdLogged, "%s", target.text);
-        if (!FindFile(dir, nullptr)) {
-            printf(nlsSetupStrCvt(NlsCouldntOpen), dir);
-            printf("\n\n");
-            exit(2);
-        }
+        if (!FindFile(dir, nullptr)) RefusePath(dir);
         if (pCreatedTmpDir != nullptr) PutMem(pCreatedTmpDir);
         if (pCreatedTmpBase != nullptr) PutMem(pCreatedTmpBase);
         pCreatedTmpDir = SaveStr_(dir);
@@ -104,7 +103,7 @@ void RemoveCreatedParents() {
 char *NormalizePath(const char *path, bool resolveParents) {
     const size_t size = strlen(path) + 2;
     char *out = static_cast<char *>(GetMem(size));
-    if (out == nullptr) SysError("%s", "Unable to allocate memory");
+    if (out == nullptr) SysError("%s", OutOfMem);
     size_t used = 0;
     std::string_view rest(path);
     while (!rest.empty()) {
@@ -147,10 +146,7 @@ int PathTravels(const char *path) {
 }
 
 void RefuseUntravelledPath(const char *path) {
-    if (PathTravels(path)) return;
-    printf(nlsSetupStrCvt(NlsCouldntOpen), path != nullptr ? path : "");
-    printf("\n\n");
-    exit(2);
+    if (!PathTravels(path)) RefusePath(path);
 }
 
 int SameDirectory(const char *a, const char *b) {

@@ -82,6 +82,7 @@ struct Word {
 // The sed step's temporary file, removed at the end of the run whatever
 // ends it (a failing sed ends the run from inside the runner).
 char SedTempName[64];
+bool flSedCleanUpSet = false;
 
 void RemoveSedTemp() {
     if (SedTempName[0] != '\0') unlink(SedTempName);
@@ -116,7 +117,7 @@ void EditWithSed(const char *target, const char *sedValue) {
         return;
     }
     close(fd);
-    if (SedTempName[0] == '\0') atexit(RemoveSedTemp);
+    if (!flSedCleanUpSet) flSedCleanUpSet = atexit(RemoveSedTemp) == 0;
     snprintf(SedTempName, sizeof SedTempName, "%s", temp);
 
     // sed's output goes to the temporary file: the runner's redirection,
@@ -198,7 +199,7 @@ void ApplyAttributes(LineWords &words, const char *argument) {
     for (bool first = true;; first = false) {
         const char *keyWord = words.Next();
         if (keyWord == nullptr) return;
-        int key = FindToken(keyWord, PkgKeys);
+        int key = FindWord(keyWord, PkgKeys);
         // In the first pair, sed takes the whole rest of the line.
         const char *value = key == KeySed && first ? words.Rest() : words.Next();
         if (value == nullptr) return;
@@ -234,7 +235,7 @@ bool InAppDir(const char *argument) {
 int DoCommandLine(LineWords &words) {
     const char *commandWord = words.Next();
     if (commandWord == nullptr) return 0;
-    const int command = FindToken(commandWord, PkgCommands);
+    const int command = FindWord(commandWord, PkgCommands);
     if (command == PkgComment) return 0;
     const char *argumentWord = words.Next();
     if (argumentWord == nullptr) return 0; // a command without its argument is passed over
@@ -301,7 +302,7 @@ void OpenWorkFile(const char *path) {
 
 bool VersionConditionHolds(const char *release, const char *op, const char *version) {
     const int order = strcmp(release, version);
-    switch (FindToken(op, ",<,<=,=,>,>=,")) {
+    switch (FindWord(op, ",<,<=,=,>,>=,")) {
     case 1:
         return order < 0;
     case 2:
@@ -321,7 +322,7 @@ int ProcessPkgList(const char *subDir) {
     char *path = SaveStr("%s/%s/pkg.list", pCorlaInstallDir, subDir);
     OpenWorkFile(path);
     PutMem(path);
-    static char line[LineBufSize]; // the reader's LineBuf serves others meanwhile
+    char line[LineBufSize]; // the reader's LineBuf serves others meanwhile
     while (GetFileLine()) {
         memcpy(line, LineBuf, sizeof line);
         LineWords words{line, {}};
@@ -345,7 +346,7 @@ int upgradeSolarisPackage(const char *package, const char *workArea) {
         char copy[LineBufSize];
         memcpy(copy, LineBuf, sizeof copy);
         if (ParseStr(copy, " \n\r", fields, 7) < 7) continue;
-        if (FindToken(fields[1], ",f,d,i,") != 1) continue;
+        if (FindWord(fields[1], ",f,d,i,") != 1) continue;
         QuotedArg cls(fields[2]);
         QuotedArg type(fields[1]);
         QuotedArg mode(fields[4]);

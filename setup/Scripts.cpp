@@ -68,7 +68,7 @@ char *ShellDoubleQuoted(const char *value) {
     for (const char *p = value; *p != '\0'; ++p)
         if (strchr("\\\"$`", *p) != nullptr) ++extra;
     char *out = static_cast<char *>(GetMem(strlen(value) + extra + 1));
-    if (out == nullptr) SysError("%s", "Unable to allocate memory");
+    if (out == nullptr) SysError("%s", OutOfMem);
     char *q = out;
     for (const char *p = value; *p != '\0'; ++p) {
         if (strchr("\\\"$`", *p) != nullptr) *q++ = '\\';

@@ -19,7 +19,7 @@ int RunShell(const char *format, ...) {
     va_end(args);
     if (len < 0) return -1;
     char *line = static_cast<char *>(GetMem(size_t(len) + 1));
-    if (line == nullptr) SysError("%s", "Unable to allocate memory");
+    if (line == nullptr) SysError("%s", OutOfMem);
     va_start(args, format);
     vsnprintf(line, size_t(len) + 1, format, args);
     va_end(args);
@@ -73,4 +73,11 @@ char *NextWord(const char **cursor, const char *delimiters, char *out, size_t si
     *cursor = p;
     if (size > 0) out[used] = '\0';
     return any ? out : nullptr;
+}
+
+int FindWord(const char *word, const char *list) {
+    if (word == nullptr || word[0] == '\0' || list == nullptr || list[0] == '\0' ||
+        strchr(word, list[0]) != nullptr)
+        return 0;
+    return FindToken(word, list);
 }

@@ -30,3 +30,9 @@ int ReadAnswerLine(char *buffer, size_t size);
 // past the word and the delimiter that ended it. Yields out, or none when no
 // word is left; *cut is set when the word did not fit into out.
 char *NextWord(const char **cursor, const char *delimiters, char *out, size_t size, bool *cut);
+
+// 1-based position of word in a delimited list such as ",y,yes,n,no," (the
+// separator is the list's first character); 0 when absent, for an empty
+// word, and for a word holding the separator, which could otherwise match
+// across two entries.
+int FindWord(const char *word, const char *list);

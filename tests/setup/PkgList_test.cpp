@@ -123,6 +123,8 @@ TEST_F(PkgListTest, CommentsNeedAWordOfTheirOwn) {
     EXPECT_EQ(Run("# c x mode 755\n"), Lines{});
     EXPECT_EQ(Run("#copy x\n"), (Lines{"cp -p $W/./x $A"}));
     EXPECT_EQ(Run("anything y mode 644\n"), (Lines{"cp -p $W/./y $A", "chmod  644 $A/y"}));
+    // A word made of two commands is neither of them.
+    EXPECT_EQ(Run("t,c z\n"), (Lines{"cp -p $W/./z $A"}));
 }
 
 TEST_F(PkgListTest, NewDirectoryOnlyWhenMissing) {

@@ -64,6 +64,19 @@ TEST(NextWord, AWordThatDoesNotFitIsCutAndSaysSo) {
     EXPECT_FALSE(cut);
 }
 
+TEST(FindWord, WholeEntriesOnly) {
+    EXPECT_EQ(FindWord("y", ",y,yes,n,no,"), 1);
+    EXPECT_EQ(FindWord("no", ",y,yes,n,no,"), 4);
+    EXPECT_EQ(FindWord("ye", ",y,yes,n,no,"), 0);
+    EXPECT_EQ(FindWord("", ",y,yes,n,no,"), 0);
+    // A word holding the separator would match two entries at once.
+    EXPECT_EQ(FindWord("n,no", ",y,yes,n,no,"), 0);
+    EXPECT_EQ(FindWord("t,c", ",dir,dirto,t,c,m,#,v,s,newdir,checkps"), 0);
+    EXPECT_EQ(FindWord("checkps", ",dir,dirto,t,c,m,#,v,s,newdir,checkps"), 10);
+    EXPECT_EQ(FindWord(nullptr, ",a,"), 0);
+    EXPECT_EQ(FindWord("a", ""), 0);
+}
+
 class SetupIoTest : public corla_test::SetupStepTest {
   protected:
     // Lines read by ReadAnswerLine from input (buffer of size bytes), one

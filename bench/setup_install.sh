@@ -2,8 +2,8 @@
 # Times the installer in the sandbox: a fresh installation and an upgrade of
 # distributions of 10 and 500 package data files, side by side with a plain
 # "cp -pr" of the same unpacked package tree in the same sandbox. Each figure
-# is the median of RUNS runs (default 3) less the median cost of an empty
-# sandbox run, so that the sandbox's own set-up does not hide the work.
+# is the median of RUNS runs (default 3), timed inside the sandbox so that
+# the sandbox's own set-up and clean-up do not hide the work.
 # Prints the times, the ratios to cp -pr, and how each cost grows with the
 # file count. Nothing outside scratch directories under /var/tmp changes.
 # Usage: bench/setup_install.sh [preset]   (default: release; needs root)
@@ -21,8 +21,6 @@ work=$(mktemp -d /var/tmp/corla-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
 now() { date +%s.%N; }
-# calc EXPR: the value of an arithmetic expression on decimals.
-calc() { awk "BEGIN { print $1 }"; }
 # median of the numbers on standard input
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 # A fresh scratch root for the sandbox.
@@ -30,13 +28,22 @@ newroot() {
     rm -rf "$work/root"
     mkdir -p "$work/root/.sandbox"
 }
-# Seconds one sandbox run of "$@" takes.
+# Seconds the command takes inside the sandbox: timed in there, so that the
+# sandbox's own set-up and clean-up are not counted. Options for the
+# sandbox come first, then "--" and the command.
 timed() {
-    t0=$(now)
-    "$bin/sim-sandbox" --root "$work/root" "$@" >/dev/null 2>&1 </dev/null ||
+    opts=''
+    while [ "$1" != -- ]; do
+        opts="$opts $1"
+        shift
+    done
+    shift
+    # shellcheck disable=SC2086,SC2016 # the options are single words; $@ is the inside shell's
+    "$bin/sim-sandbox" --root "$work/root" $opts -- sh -c \
+        't0=$(date +%s.%N); "$@" >/dev/null 2>&1 </dev/null; rc=$?
+         t1=$(date +%s.%N); echo "$t0 $t1" >/var/sim/time; exit $rc' sh "$@" ||
         { echo "setup_install.sh: run failed: $*" >&2; exit 1; }
-    t1=$(now)
-    calc "$t1 - $t0"
+    awk '{ print $2 - $1 }' "$work/root/sim/time"
 }
 # Answers pkgadd's questions without asking.
 quiet_admin() {
@@ -44,9 +51,6 @@ quiet_admin() {
     printf 'action=nocheck\nconflict=nocheck\nsetuid=nocheck\ninstance=overwrite\n' \
         >"$work/root/var/sadm/install/admin/default"
 }
-
-newroot
-empty=$(for _ in $(seq "$runs"); do timed -- true; done | median)
 
 : >"$work/results" # lines "<what> <files> <seconds>"
 for files in 10 500; do
@@ -65,11 +69,11 @@ for files in 10 500; do
         timed -- cp -pr "$work/tree$files/QDRNvqmm" /opt/copy >>"$work/copy"
     done
     for what in fresh upgrade copy; do
-        echo "$what $files $(calc "$(median <"$work/$what") - $empty")" >>"$work/results"
+        echo "$what $files $(median <"$work/$what")" >>"$work/results"
     done
 done
 
-printf '\nsandbox run of "true": %.3f s (subtracted from every figure)\n\n' "$empty"
+echo
 awk '{ t[$1, $2] = $3 }
 END {
     printf "%-22s %12s %12s %12s\n", "", "10 files", "500 files", "per file"

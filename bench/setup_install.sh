@@ -19,6 +19,7 @@ bin=$(pwd)/build/$preset/bin
 
 work=$(mktemp -d /var/tmp/corla-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
+trap 'exit 1' HUP INT TERM PIPE # so that the EXIT trap runs
 
 now() { date +%s.%N; }
 # median of the numbers on standard input

@@ -70,6 +70,11 @@ DbT *NlsOpenDB(const char *name, int flags);
 // once). Null when no core store can be had; every fetch copes with that.
 DbT *NlsGetCoreDB();
 
+// Forget the chosen language and the translation table, and close the core
+// store, as at program start: the next call chooses again (for programs that
+// change LANG, and for tests).
+void NlsReset();
+
 // Fetch one text. The arguments after kind: group and index (int, int) for
 // NlsByIndex and NlsLong; the key (const char *) for NlsByKey and NlsByKey2.
 //   Found, kinds 0-2: the text (cut at NlsFetchBufSize - 1 bytes) copied into

@@ -32,8 +32,8 @@ constexpr char DefaultWord[] = "Default";
 constexpr int TableTextGroup = 999; // text 999/1 of the English core store: the built-in table
 constexpr int TableTextIndex = 1;
 
-bool flCoreDBTried = false;     // NlsGetCoreDB tried to open a store already
-bool flCoreDBFromTable = false; // pDrvCoreDB is the English store opened to read 999/1
+DbT *pTableCoreDB = nullptr; // the English store GetDesiredNLSLang opened to read 999/1
+bool flCoreDBFailed = false; // NlsGetCoreDB found no core store (and said so)
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
@@ -108,7 +108,7 @@ char *TableFromCoreStore() {
             db = nullptr;
         }
         pDrvCoreDB = db;
-        flCoreDBFromTable = db != nullptr;
+        pTableCoreDB = db;
     }
     if (pDrvCoreDB == nullptr) return nullptr;
     char *text = NlsFetchString(pDrvCoreDB, nullptr, NlsByIndex, TableTextGroup, TableTextIndex);
@@ -207,23 +207,34 @@ DbT *NlsOpenDB(const char *name, int flags) {
 }
 
 DbT *NlsGetCoreDB() {
-    if (flCoreDBTried) return pDrvCoreDB;
-    flCoreDBTried = true;
-    const char *lang = GetDesiredNLSLang();
-    if (pDrvCoreDB != nullptr && !flCoreDBFromTable) return pDrvCoreDB; // the application's
-    if (pDrvCoreDB != nullptr && IsEnglish(lang)) return pDrvCoreDB;
+    if (pDrvCoreDB != nullptr && pDrvCoreDB != pTableCoreDB) return pDrvCoreDB; // the application's
+    if (flCoreDBFailed) return pDrvCoreDB;
+    const char *lang = GetDesiredNLSLang(); // may open the English store for the table
+    if (pDrvCoreDB != nullptr && pDrvCoreDB != pTableCoreDB) return pDrvCoreDB;
     // The chosen language's store; the English one when that has no texts.
-    DbT *db = OpenLanguageStore(lang, CoreStoreName, DbTKeepLoaded);
+    DbT *db = pDrvCoreDB != nullptr && IsEnglish(lang)
+                  ? pDrvCoreDB
+                  : OpenLanguageStore(lang, CoreStoreName, DbTKeepLoaded);
     if (!HasRecords(db) && !IsEnglish(lang)) {
         DbTClose(db);
         db = pDrvCoreDB != nullptr
-                 ? nullptr
+                 ? pDrvCoreDB
                  : OpenLanguageStore(DefaultLanguage, CoreStoreName, DbTKeepLoaded);
     }
-    if (db != nullptr) {
-        DbTClose(pDrvCoreDB);
-        pDrvCoreDB = db;
-        flCoreDBFromTable = false;
-    }
+    if (db != pDrvCoreDB) DbTClose(pDrvCoreDB);
+    pDrvCoreDB = db;
+    pTableCoreDB = nullptr;
+    flCoreDBFailed = db == nullptr; // reported once; not tried again
     return pDrvCoreDB;
+}
+
+void NlsReset() {
+    PutMem(pNLSLang);
+    pNLSLang = nullptr;
+    PutMem(pTransTable);
+    pTransTable = nullptr;
+    DbTClose(pDrvCoreDB);
+    pDrvCoreDB = nullptr;
+    pTableCoreDB = nullptr;
+    flCoreDBFailed = false;
 }

@@ -102,17 +102,6 @@ bool HostIsBigEndian() {
     return word == 0x01020304u;
 }
 
-uint16_t Load16(const char *p, bool swap) {
-    uint16_t value;
-    memcpy(&value, p, sizeof value);
-    return swap ? uint16_t(value >> 8 | value << 8) : value;
-}
-
-void Store16(char *p, uint16_t value, bool swap) {
-    if (swap) value = uint16_t(value >> 8 | value << 8);
-    memcpy(p, &value, sizeof value);
-}
-
 char *NamedPath(const char *name, const char *extension) {
     const char *tool = pToolPath != nullptr && pToolPath[0] != '\0' ? pToolPath : ".";
     return SaveStr("%s/db/%s.%s", tool, name, extension);

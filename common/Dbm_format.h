@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace dbm {
 
@@ -19,8 +20,19 @@ void Unscramble(char *out, const char *in, size_t n);
 void UnscramblePrefix(char *out, const char *in, size_t n, size_t total);
 
 bool HostIsBigEndian();
-uint16_t Load16(const char *p, bool swap);
-void Store16(char *p, uint16_t value, bool swap);
+
+// A 16-bit length word at p, byte-swapped when swap is set. Inline: the walk
+// reads two of them for every record it passes.
+inline uint16_t Load16(const char *p, bool swap) {
+    uint16_t value;
+    memcpy(&value, p, sizeof value);
+    return swap ? uint16_t(value >> 8 | value << 8) : value;
+}
+
+inline void Store16(char *p, uint16_t value, bool swap) {
+    if (swap) value = uint16_t(value >> 8 | value << 8);
+    memcpy(p, &value, sizeof value);
+}
 
 // "<tool path>/db/<name>.<extension>" as a new text.
 char *NamedPath(const char *name, const char *extension);

@@ -445,6 +445,14 @@ TEST_F(CachedStore, StoreOpenedByFullPathIsWrittenBackToThatPath) {
     RemoveTree(other);
 }
 
+TEST_F(CachedStore, FullPathWithoutADotGetsTheStoreExtension) {
+    if (Dir().find('.') != std::string::npos) GTEST_SKIP() << "the test directory has a dot";
+    DbT *db = Open(Dir() + "/bare");
+    ASSERT_EQ(Put(db, "k", "v"), 1);
+    EXPECT_TRUE(Exists(Dir() + "/bare.udb"));
+    EXPECT_FALSE(Exists(Dir() + "/bare"));
+}
+
 TEST_F(CachedStore, StorePathForms) {
     DbT named = {};
     char name[] = "en_US/CoreString";

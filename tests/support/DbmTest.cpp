@@ -78,16 +78,17 @@ int RunAsNobody(const std::function<int()> &body) {
 
 void DbmTest::SetUp() {
     // Stores are flushed to disk on every write: a memory file system keeps
-    // the many writes of these tests quick.
+    // the many writes of these tests quick. The name holds no ".", so that
+    // tests can use full paths without one.
     struct stat st;
-    const char *base = getenv("TMPDIR");
-    if ((base == nullptr || base[0] == '\0') && stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) &&
-        access("/dev/shm", W_OK) == 0) {
-        std::string pattern = "/dev/shm/corla_dbm.XXXXXX";
-        dir_ = mkdtemp(pattern.data()) != nullptr ? pattern : MakeTempDir();
-    } else {
-        dir_ = MakeTempDir();
-    }
+    const char *tmp = getenv("TMPDIR");
+    std::string base = tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
+    if ((tmp == nullptr || tmp[0] == '\0') && stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) &&
+        access("/dev/shm", W_OK) == 0)
+        base = "/dev/shm";
+    std::string pattern = base + "/corla_dbm_XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp " << pattern;
+    dir_ = pattern;
     chmod(dir_.c_str(), 0755); // also reachable by the unprivileged children of some tests
     toolPath_.assign(dir_.begin(), dir_.end());
     toolPath_.push_back('\0');

@@ -78,34 +78,38 @@ enum TextMenuHidden : int {
     TMH_GONE = 2,  // neither shown nor selectable
 };
 
+// Every field has a default, so that a program declares only what an item
+// or menu uses, for example {"~q Quit", TMI_EXIT} or
+// {.pText = "Copies", .nKind = TMI_INT, .nDefault = 1, .pFormat = "d(1,99)"}.
 struct TextMenu {
-    const char *pTitle;      // may hold several lines; only the first is measured
-    int nStyle;              // 0 plain, 1 centred, 2 right-aligned
-    const char *pSavePrompt; // question when leaving after a change; null: none
-    TextMenuFn pfnDone;      // apply callback
-    TextMenu *pParent;       // the menu this one was opened from (named in the leave question)
-    TextMenuFn pfnEnter;     // run at start, after a submenu returns, after declining to leave
-    TextMenuItem *pItems;    // ended by an item whose pText is null
-    uint16_t nFlags;         // TMF_ flags
+    const char *pTitle = nullptr;      // may hold several lines; only the first is measured
+    int nStyle = 0;                    // 0 plain, 1 centred, 2 right-aligned
+    const char *pSavePrompt = nullptr; // question when leaving after a change; null: none
+    TextMenuFn pfnDone = nullptr;      // apply callback
+    TextMenu *pParent = nullptr; // the menu this one was opened from (named in the leave question)
+    TextMenuFn pfnEnter =
+        nullptr; // run at start, after a submenu returns, after declining to leave
+    TextMenuItem *pItems = nullptr; // ended by an item whose pText is null
+    uint16_t nFlags = 0;            // TMF_ flags
 };
 
 struct TextMenuItem {
-    const char *pText;        // label; "~x rest" makes x the key. Null ends the array
-    int nKind;                // a TextMenuKind
-    int nHidden;              // a TextMenuHidden
-    const char *pPrompt;      // entry prompt, shown as "%s: "
-    char *pStates;            // kinds 9, 10: "_a,_b, c" (first character: "_" shown, " " hidden)
-    const char *pState;       // kind 9: the current state's name (in GetTokenBuf)
-    intptr_t nDefault;        // default value, same representation as nValue
-    intptr_t nValue;          // current value; see the kinds
-    int nPrevValue;           // value before the last change (kinds 9, 10)
-    TextMenuItemFn pfnAction; // item callback
-    int nTextLen;             // length of pText (InitMenu)
-    const char *pFormat;      // entry format; kind 8: conditions; kinds 9, 10: state actions
-    int nSavedValue;          // value put aside by an S action; -1 when none
-    int nStates;              // number of names in pStates (InitMenu)
-    void *pUserData;          // the item owner's word; never read by the engine
-    int nKey;                 // selection key (InitMenu): a number, or the "~" character
+    const char *pText = nullptr;   // label; "~x rest" makes x the key. Null ends the array
+    int nKind = 0;                 // a TextMenuKind
+    int nHidden = 0;               // a TextMenuHidden
+    const char *pPrompt = nullptr; // entry prompt, shown as "%s: "
+    char *pStates = nullptr; // kinds 9, 10: "_a,_b, c" (first character: "_" shown, " " hidden)
+    const char *pState = nullptr;       // kind 9: the current state's name (in GetTokenBuf)
+    intptr_t nDefault = 0;              // default value, same representation as nValue
+    intptr_t nValue = 0;                // current value; see the kinds
+    int nPrevValue = 0;                 // value before the last change (kinds 9, 10)
+    TextMenuItemFn pfnAction = nullptr; // item callback
+    int nTextLen = 0;                   // length of pText (InitMenu)
+    const char *pFormat = nullptr; // entry format; kind 8: conditions; kinds 9, 10: state actions
+    int nSavedValue = -1;          // value put aside by an S action; -1 when none
+    int nStates = 0;               // number of names in pStates (InitMenu)
+    void *pUserData = nullptr;     // the item owner's word; never read by the engine
+    int nKey = 0;                  // selection key (InitMenu): a number, or the "~" character
 };
 
 // Value words. A text value or a submenu is a pointer held in the word; a

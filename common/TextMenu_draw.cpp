@@ -462,8 +462,9 @@ int PrintPickOneManyScreen(TextMenuItem *item, intptr_t *hidden, int first) {
             SetPosition(screen, x + 4, y);
             WriteString(screen, "%2d) ", state + 1);
         }
+        // The room from the name's column to the end of the line.
         const char *text = WithoutMark(name);
-        int room = columns - x - 7;
+        int room = columns - x - 8;
         SetPosition(screen, x + 8, y);
         if (pageColumn == 0 && int(strlen(text)) > room)
             WriteString(screen, "%.*s...", std::max(room - 3, 0), text);

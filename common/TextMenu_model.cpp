@@ -29,7 +29,7 @@ TextMenuItem *ItemAt(TextMenu *menu, int index) {
 }
 
 bool IsHotKeyLabel(const char *label) {
-    return label != nullptr && label[0] == '~';
+    return label != nullptr && label[0] == '~' && label[1] != '\0';
 }
 
 const char *ShownLabel(const char *label) {

@@ -18,7 +18,7 @@ int ItemCount(const TextMenu *menu);
 // Item index of menu, or null when index names no item.
 TextMenuItem *ItemAt(TextMenu *menu, int index);
 
-// 1 when label marks a hot key ("~x ...").
+// 1 when label marks a hot key ("~x ..."; a lone "~" is an ordinary label).
 bool IsHotKeyLabel(const char *label);
 // The label as shown: after "~x " for a hot-key label (never past its end).
 const char *ShownLabel(const char *label);

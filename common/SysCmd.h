@@ -11,7 +11,8 @@
 //       SysCmdOs.xPopen, waits as the table says (the -1 wait looks at the
 //       process list through GetSysPsIdList);
 //   queries (SysCmd_query.cpp) -- run ps, df, du, pkginfo, lpd through
-//       GetCmdResponse and parse what they print (SysCmd_parse.cpp).
+//       GetCmdResponse and parse what they print (SysCmd_parse.cpp);
+//   quoting (SysCmd_quote.cpp) -- paths made single shell words.
 // The file functions of utils.h (CreateFile, DeleteFile, RenameFile) run
 // mkdir, touch, chmod, chown, chgrp, rm and mv through SysCmd.
 //
@@ -209,10 +210,11 @@ extern const SysCmdOsCalls SysCmdOsDefault; // system, popen, pclose, sleep, kil
 //   index 0, 1:  <format...><redirection>
 // where the redirection is " 1>/dev/null 2>/dev/null" in mode 0 and, for a
 // shown command in mode 1 or 2, " 1>>/tmp/<my_name>.log 2>>/tmp/<my_name>.log"
-// (with flUseLog; /dev/null otherwise). A shown command in mode 1 or 2 prints
-// a progress dot and is logged while flSysCmdLog is set. Paths in the format's
-// arguments must be quoted by the caller (SysCmdQuote). Afterwards the runner
-// waits as the command's wait field says.
+// (with flUseLog and a log that is this user's own regular file, see
+// PrepareLogFile; " 1>>/dev/null 2>>/dev/null" otherwise). A shown command in
+// mode 1 or 2 prints a progress dot and is logged while flSysCmdLog is set.
+// Paths in the format's arguments must be quoted by the caller (SysCmdQuote).
+// Afterwards the runner waits as the command's wait field says.
 // Yields 0 when the command succeeded; else its exit status, 128 + the
 // signal that killed it, or -1 when it could not be run or the line was
 // refused (longer than CmdLineSize - 1: nothing is run). A failure is logged

@@ -1,0 +1,356 @@
+// html: tables in three passes: count the rows and columns, measure the
+// cells (nested tables first), then draw the frame into which the layout
+// writes the cells.
+#include "html.h"
+
+#include "MemMgr.h"
+#include "html_private.h"
+#include "utils.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+int HtmlTableDepth = 0;
+
+namespace {
+
+// The tag text of a measured table. Measured tables are told apart by this
+// very pointer, so a "fitab" that an author writes stays an unknown tag.
+char FitabTag[] = "fitab";
+
+constexpr char kTableAttributes[] = ",border,cellspacing,cellpadding,width,";
+enum TableAttribute { AttrNone = 0, AttrBorder, AttrCellSpacing, AttrCellPadding, AttrWidth };
+
+constexpr char kWordDelimiters[] = " \t\n\r";
+
+struct TableShape {
+    int nRows; // "/tr" at the table's own level
+    int nCols; // the most "td" in one of those rows
+};
+
+// Count the table that starts at the body walk position; the walk is left
+// where it was.
+TableShape CountTable(List *body) {
+    ListLink *resume = body->pWalk;
+    TableShape shape{0, 0};
+    int depth = 0;
+    int cells = 0;
+    for (auto *item = static_cast<HtmlItem *>(ListWalk(body, 1)); item != nullptr;
+         item = static_cast<HtmlItem *>(ListWalk(body, 1))) {
+        HtmlBodyTag tag = HtmlTagOf(item);
+        if (tag == TagTable || tag == TagFitab) {
+            ++depth;
+        } else if (tag == TagEndTable) {
+            if (depth == 0) break;
+            --depth;
+        } else if (depth == 0) {
+            if (tag == TagTr) cells = 0;
+            if (tag == TagTd) ++cells;
+            if (tag == TagEndTr) {
+                shape.nCols = std::max(shape.nCols, cells);
+                ++shape.nRows;
+            }
+        }
+    }
+    body->pWalk = resume;
+    return shape;
+}
+
+// The value of a "width" attribute in a tag's attribute text, copied into
+// value (without a leading double quote); false when there is none. Keeps
+// its own cursor: the shared tokenizer may be in use around the layout.
+bool FindWidth(const char *attributes, char (&value)[TokenBufSize]) {
+    const char *cursor = nullptr;
+    char word[TokenBufSize];
+    for (char *w =
+             GetTokenD(attributes != nullptr ? attributes : "", kWordDelimiters, &cursor, word);
+         w != nullptr; w = GetTokenD(nullptr, kWordDelimiters, &cursor, word)) {
+        char *equals = strchr(w, '=');
+        if (equals == nullptr) continue;
+        *equals = '\0';
+        if (HtmlFindKey(w, kTableAttributes) != AttrWidth) continue;
+        const char *v = equals + 1;
+        if (*v == '"') ++v;
+        snprintf(value, sizeof value, "%s", v);
+        return true;
+    }
+    return false;
+}
+
+int ClampWidth(int64_t width) {
+    return int(std::clamp<int64_t>(width, 0, HtmlMaxTableWidth));
+}
+
+int ClampHeight(int64_t height) {
+    return int(std::clamp<int64_t>(height, 0, HtmlMaxImageLines));
+}
+
+// The table's own attributes, in pixels.
+struct TableAttributes {
+    int nBorder = 0;
+    int nSpacing = 0;
+    int nPadding = 0;
+    bool flBorder = false;
+    bool flWidth = false;
+    char Width[TokenBufSize] = "";
+};
+
+TableAttributes ReadTableAttributes(const char *text) {
+    TableAttributes a;
+    const char *cursor = nullptr;
+    char word[TokenBufSize];
+    for (char *w = GetTokenD(text != nullptr ? text : "", kWordDelimiters, &cursor, word);
+         w != nullptr; w = GetTokenD(nullptr, kWordDelimiters, &cursor, word)) {
+        char *equals = strchr(w, '=');
+        if (equals != nullptr) *equals = '\0';
+        const char *value = equals != nullptr ? equals + 1 : "";
+        switch (HtmlFindKey(w, kTableAttributes)) {
+        case AttrBorder:
+            a.flBorder = true;
+            a.nBorder = *value != '\0' ? HtmlAttrNumber(value) : 1;
+            break;
+        case AttrCellSpacing:
+            a.nSpacing = HtmlAttrNumber(value);
+            break;
+        case AttrCellPadding:
+            a.nPadding = HtmlAttrNumber(value);
+            break;
+        case AttrWidth:
+            if (equals == nullptr) break;
+            a.flWidth = true;
+            snprintf(a.Width, sizeof a.Width, "%s", *value == '"' ? value + 1 : value);
+            break;
+        default:
+            break;
+        }
+    }
+    return a;
+}
+
+int *NewInts(int count, int value) {
+    auto *ints = static_cast<int *>(GetMem(size_t(std::max(count, 1)) * sizeof(int)));
+    if (ints == nullptr) SysError("%s", OutOfMem);
+    for (int i = 0; i < count; ++i)
+        ints[i] = value;
+    return ints;
+}
+
+// Write one line of a bordered frame: ends, fill between, and a mark at
+// each column boundary that lies inside the frame.
+void DrawFrameLine(HtmlPage *page, const HtmlTable *table, int line, char end, char fill,
+                   char mark) {
+    const int width = table->nTotalWidth;
+    HtmlImagePut(page, line, table->nCol, nullptr, width, fill);
+    int64_t boundary = 0;
+    for (int c = 0; c + 1 < table->nCols; ++c) {
+        boundary += int64_t(table->pColWidths[c]) + 2 * table->nPadding + 1;
+        if (boundary >= width - 1) break;
+        HtmlImagePut(page, line, table->nCol + boundary, nullptr, 1, mark);
+    }
+    HtmlImagePut(page, line, table->nCol, nullptr, 1, end);
+    HtmlImagePut(page, line, int64_t(table->nCol) + width - 1, nullptr, 1, end);
+}
+
+} // namespace
+
+int HtmlAttrNumber(const char *value) {
+    if (value == nullptr) return 0;
+    if (*value == '"') ++value;
+    while (*value == ' ' || *value == '\t')
+        ++value;
+    if (*value == '+') ++value;
+    int number = 0;
+    for (; *value >= '0' && *value <= '9'; ++value)
+        number = std::min(number * 10 + (*value - '0'), HtmlMaxAttrNumber);
+    return number;
+}
+
+int HtmlIsMeasuredTable(const HtmlItem *item) {
+    return item != nullptr && item->pTag == FitabTag && item->pTable != nullptr;
+}
+
+void HtmlFreeItemData(HtmlItem *item) {
+    if (item == nullptr || item->pTag == nullptr) return;
+    if (HtmlIsMeasuredTable(item)) {
+        PutMem(item->pTable->pRowHeights);
+        PutMem(item->pTable->pColWidths);
+        PutMem(item->pTable);
+        item->pTable = nullptr;
+    } else if (strcasecmp(item->pTag, "a") == 0) {
+        PutMem(item->pAnchor);
+        item->pAnchor = nullptr;
+    }
+}
+
+void HtmlSkipTable(List *body) {
+    int depth = 0;
+    for (auto *item = static_cast<HtmlItem *>(ListWalk(body, 1)); item != nullptr;
+         item = static_cast<HtmlItem *>(ListWalk(body, 1))) {
+        HtmlBodyTag tag = HtmlTagOf(item);
+        if (tag == TagTable || tag == TagFitab) ++depth;
+        if (tag == TagEndTable && depth-- == 0) return;
+    }
+}
+
+int GetColumnCnt() {
+    if (pCurrentPage == nullptr) return 0;
+    return CountTable(&pCurrentPage->Body).nCols;
+}
+
+HtmlTable *GetTextTable(HtmlFile *file, HtmlItem *item, int availableWidth) {
+    if (pCurrentPage == nullptr || item == nullptr) return nullptr;
+    if (HtmlIsMeasuredTable(item)) return item->pTable; // measured once
+    List *body = &pCurrentPage->Body;
+    auto *table = static_cast<HtmlTable *>(GetMem(sizeof(HtmlTable)));
+    if (table == nullptr) SysError("%s", OutOfMem);
+    table->nRuleWidth = 1;
+    TableAttributes attributes = ReadTableAttributes(item->pValue);
+    item->pTag = FitabTag;
+    item->pTable = table;
+    if (HtmlTableDepth >= HtmlMaxTableNesting) {
+        // Too deep to lay out: left out, with an empty record.
+        table->pRowHeights = NewInts(0, 0);
+        table->pColWidths = NewInts(0, 0);
+        HtmlSkipTable(body);
+        return table;
+    }
+
+    const TableShape shape = CountTable(body);
+    const int cols = std::min(shape.nCols, HtmlMaxTableCols);
+    const int rows = std::min(shape.nRows, HtmlMaxTableRows);
+    table->flBorder = attributes.flBorder;
+    table->nSpacing = std::min(attributes.nSpacing / HtmlPixelsPerColumn, HtmlMaxCellPadding);
+    table->nPadding = std::min(attributes.nPadding / HtmlPixelsPerColumn, HtmlMaxCellPadding);
+
+    // The total width, when the page gives one: a percentage of the room
+    // the table is placed in (ignored where that is unknown), or pixels
+    // less the padding, spacing and rules.
+    bool hasTotal = false;
+    int total = 0;
+    if (attributes.flWidth) {
+        int64_t w = HtmlAttrNumber(attributes.Width);
+        if (strchr(attributes.Width, '%') != nullptr) {
+            if (availableWidth > 0) {
+                hasTotal = true;
+                total = ClampWidth(int64_t(availableWidth) * w / 100);
+            }
+        } else {
+            int64_t n = shape.nCols;
+            hasTotal = true;
+            total = ClampWidth((w - 2 * n * attributes.nPadding - (n + 1) * attributes.nSpacing -
+                                (n + 1) * attributes.nBorder) /
+                               HtmlPixelsPerColumn);
+        }
+    }
+
+    int *heights = NewInts(rows, 0);
+    int *widths = NewInts(cols, 0);
+    int *fixed = NewInts(cols, -1); // column widths the page fixes; -1 = none
+    int row = 0;
+    int cell = -1;
+    int64_t lineCount = 0;
+    auto inCell = [&] { return cell >= 0 && cell < cols; };
+    auto addLines = [&](int64_t n) {
+        lineCount += n;
+        if (row < rows) heights[row] = ClampHeight(std::max<int64_t>(heights[row], lineCount));
+    };
+    auto addNested = [&](const HtmlTable *nested) {
+        if (nested == nullptr || !inCell()) return;
+        widths[cell] = std::max(widths[cell], nested->nTotalWidth);
+        addLines(nested->nTotalHeight);
+    };
+
+    ++HtmlTableDepth;
+    for (auto *it = static_cast<HtmlItem *>(ListWalk(body, 1)); it != nullptr;
+         it = static_cast<HtmlItem *>(ListWalk(body, 1))) {
+        if (it->pTag == nullptr) {
+            if (!inCell()) continue;
+            widths[cell] = std::max(widths[cell], ClampWidth(it->nLen));
+            addLines(1);
+            continue;
+        }
+        HtmlBodyTag tag = HtmlTagOf(it);
+        if (tag == TagEndTable) break;
+        switch (tag) {
+        case TagTr:
+            if (row < rows) heights[row] = 0;
+            lineCount = 0;
+            cell = -1;
+            break;
+        case TagTd: {
+            ++cell;
+            char value[TokenBufSize];
+            if (!hasTotal || !inCell() || it->nLen == 0 || fixed[cell] >= 0) break;
+            if (!FindWidth(it->pValue, value)) break;
+            int64_t w = HtmlAttrNumber(value);
+            fixed[cell] = strchr(value, '%') != nullptr
+                              ? ClampWidth(int64_t(total) * w / 100 - 2 * table->nPadding - 1)
+                              : ClampWidth(w / HtmlPixelsPerColumn);
+            break;
+        }
+        case TagEndTd:
+            lineCount = 0;
+            break;
+        case TagTable:
+            addNested(GetTextTable(file, it, inCell() && fixed[cell] >= 0 ? fixed[cell] : 0));
+            break;
+        case TagFitab:
+            HtmlSkipTable(body);
+            addNested(it->pTable);
+            break;
+        case TagEndTr:
+            if (row < rows && heights[row] == 0) heights[row] = ClampHeight(lineCount);
+            ++row;
+            break;
+        default:
+            break;
+        }
+    }
+    --HtmlTableDepth;
+
+    if (hasTotal) {
+        for (int c = 0; c < cols; ++c)
+            if (fixed[c] >= 0) widths[c] = fixed[c];
+    } else {
+        int64_t sum = int64_t(cols) * 2 * table->nPadding + cols + 1;
+        for (int c = 0; c < cols; ++c)
+            sum += widths[c];
+        total = ClampWidth(sum);
+    }
+    int64_t height = rows + 1;
+    for (int r = 0; r < rows; ++r)
+        height += heights[r];
+    PutMem(fixed);
+
+    table->nTotalWidth = total;
+    table->nTotalHeight = ClampHeight(height);
+    table->pRowHeights = heights;
+    table->pColWidths = widths;
+    table->nRows = rows;
+    table->nCols = cols;
+    return table;
+}
+
+void DrawTableArea(HtmlFile *, HtmlTable *table) {
+    HtmlPage *page = pCurrentPage;
+    if (page == nullptr || table == nullptr) return;
+    if (table->nTotalWidth <= 0 || table->nTotalHeight <= 0) return;
+    if (!table->flBorder) {
+        for (int i = 0; i < table->nTotalHeight && table->nRow + i < HtmlMaxImageLines; ++i)
+            HtmlImagePut(page, int64_t(table->nRow) + i, table->nCol, nullptr, table->nTotalWidth,
+                         ' ');
+        return;
+    }
+    int64_t line = table->nRow;
+    // Lines past the largest image are dropped anyway: stop there.
+    for (int r = 0; r < table->nRows && line < HtmlMaxImageLines; ++r) {
+        DrawFrameLine(page, table, int(line++), '|', '-', '+');
+        for (int h = 0; h < table->pRowHeights[r] && line < HtmlMaxImageLines; ++h)
+            DrawFrameLine(page, table, int(line++), '|', ' ', '|');
+    }
+    DrawFrameLine(page, table, int(line), '\'', '-', '+');
+    HtmlImagePut(page, table->nRow, table->nCol, nullptr, 1, ',');
+    HtmlImagePut(page, table->nRow, int64_t(table->nCol) + table->nTotalWidth - 1, nullptr, 1, ',');
+}

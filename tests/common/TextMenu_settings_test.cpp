@@ -15,7 +15,6 @@ namespace {
 class Settings : public testing::Test {
   protected:
     void SetUp() override {
-        menu_test::UseMenuTestEnvironment();
         dir = menu_test::MakeTempDir();
         path = dir + "/settings";
         applied = 0;

@@ -136,26 +136,37 @@ void WriteAll(int fd, const char *text, size_t n) {
     }
 }
 
-// Read up to PassPhraseSize - 1 characters, each within nPassPhraseWait
-// seconds, up to a line end (not kept).
+// Wait at most nPassPhraseWait seconds for in to become readable and read one
+// character; false on a time-out, a failure, a signal or the end of input.
+bool ReadOne(int in, char &c) {
+    int ready;
+    do {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(in, &readable);
+        timeval wait{nPassPhraseWait, 0};
+        ready = select(in + 1, &readable, nullptr, nullptr, &wait);
+    } while (ready < 0 && errno == EAGAIN);
+    return ready > 0 && read(in, &c, 1) == 1;
+}
+
+// Read up to PassPhraseSize - 1 characters up to a line end (not kept).
 void ReadPhrase(int in) {
     size_t n = 0;
+    char c = 0;
+    bool ended = false;
     while (n < PassPhraseSize - 1) {
-        int ready;
-        do {
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(in, &readable);
-            timeval wait{nPassPhraseWait, 0};
-            ready = select(in + 1, &readable, nullptr, nullptr, &wait);
-        } while (ready < 0 && errno == EAGAIN);
-        if (ready <= 0) break; // timed out, or interrupted by a signal
-        char c;
-        if (read(in, &c, 1) != 1) break;
-        if (c == '\n' || c == '\r') break;
+        if (!ReadOne(in, c) || c == '\n' || c == '\r') {
+            ended = true;
+            break;
+        }
         PassPhrase[n++] = c;
     }
     PassPhrase[n] = '\0';
+    // The rest of an over-long line is part of the secret: it must not
+    // become the next answer.
+    while (!ended && ReadOne(in, c) && c != '\n' && c != '\r') {
+    }
 }
 
 } // namespace

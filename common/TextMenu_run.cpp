@@ -333,7 +333,10 @@ void ProcessStateValue(TextMenu *menu, int index, char *option) {
         item->nValue = work;
         ProcessStateFormat(menu, index);
         item = ItemAt(menu, index);
-        if (item != nullptr && item->pfnAction != nullptr) item->pfnAction(menu, item);
+        if (item == nullptr) return;
+        if (item->pfnAction != nullptr) item->pfnAction(menu, item);
+        // The callback may have adjusted the choice: go on from what it left.
+        work = item->nValue;
         // The same page is drawn again.
     }
 }

@@ -36,18 +36,20 @@ TextMenuItem TopItems[] = {
 };
 TextMenu Top{.pTitle = "top", .pItems = TopItems};
 
-const int TopKinds[] = {TMI_STRING, TMI_ONE_OF, TMI_INT, TMI_FLOAT, TMI_SUBMENU, TMI_NAME,
-                        TMI_ACTION};
+const int TopKinds[] = {TMI_STRING,  TMI_ONE_OF, TMI_INT,   TMI_FLOAT,
+                        TMI_SUBMENU, TMI_NAME,   TMI_ACTION};
 const int SubKinds[] = {TMI_SUBMENU, TMI_INT, TMI_NAME, TMI_APPLY};
 
 void Check(const TextMenu &menu, const int *kinds) {
     for (int i = 0; menu.pItems[i].pText != nullptr; ++i) {
         const TextMenuItem &item = menu.pItems[i];
         bool text = kinds[i] == TMI_STRING || kinds[i] == TMI_NAME;
-        if (item.nKind != kinds[i] && !(text && (item.nKind == TMI_STRING || item.nKind == TMI_NAME)))
+        if (item.nKind != kinds[i] &&
+            !(text && (item.nKind == TMI_STRING || item.nKind == TMI_NAME)))
             __builtin_trap();
         if (item.nHidden < 0 || item.nHidden > 2) __builtin_trap();
-        if (text && item.nValue != 0 && strnlen(TextMenuText(&item), TextValueSize) >= TextValueSize)
+        if (text && item.nValue != 0 &&
+            strnlen(TextMenuText(&item), TextValueSize) >= TextValueSize)
             __builtin_trap();
         if (item.nKind == TMI_ONE_OF && (item.nValue < 0 || item.nValue >= 3)) __builtin_trap();
     }

@@ -134,10 +134,9 @@ TEST_F(Draw, EntryValuesArePaddedToTheLongestLabel) {
 TEST_F(Draw, ManyOfWithTheFirstStateOnlyAndHiddenCurrentState) {
     States features("_None,_Duplex");
     States levels("_Low, High");
-    TextMenuItem items[] = {
-        {.pText = "F", .nKind = TMI_MANY_OF, .pStates = features.text},
-        {.pText = "L", .nKind = TMI_ONE_OF, .pStates = levels.text},
-        {}};
+    TextMenuItem items[] = {{.pText = "F", .nKind = TMI_MANY_OF, .pStates = features.text},
+                            {.pText = "L", .nKind = TMI_ONE_OF, .pStates = levels.text},
+                            {}};
     TextMenu menu{.pTitle = "V", .pItems = items, .nFlags = TMF_COMPACT};
     InitMenu(&menu);
     items[1].nValue = 1; // the hidden state
@@ -199,8 +198,7 @@ TEST_F(Draw, ThreeHotKeysInOneRowOfAKind3Grid) {
     TextMenu menu{.pTitle = "Help", .pItems = items};
     std::string expected = "\f\nHelp:\n\nPage text \n\n" + std::string(" e) Exit Help") +
                            std::string(12, ' ') + " c) Contents" + std::string(13, ' ') +
-                           " b) Back" + std::string(17, ' ') + "\n\n" +
-                           Answer(false, false, true);
+                           " b) Back" + std::string(17, ' ') + "\n\n" + Answer(false, false, true);
     EXPECT_EQ(Draw(menu), expected);
 }
 
@@ -236,14 +234,13 @@ TEST_F(Draw, Kind1GridIsMadeOfRowsBegunByTextItems) {
     TextMenu menu{.pTitle = "G", .pItems = items, .nFlags = TMF_COMPACT};
     std::string cellA = " a) A" + std::string(34, ' ');
     std::string cellB = " b) B" + std::string(34, ' ');
-    EXPECT_EQ(Draw(menu), "\f\nG:\n\n\n" + cellA + cellB + "\n\n 1) After \n" +
-                              Answer(false, false, true));
+    EXPECT_EQ(Draw(menu),
+              "\f\nG:\n\n\n" + cellA + cellB + "\n\n 1) After \n" + Answer(false, false, true));
 }
 
 TEST_F(Draw, GridColumnsAreClampedSoCellsStayPositive) {
-    TextMenuItem items[] = {{.pText = "", .nKind = TMI_GRID_ALL, .nValue = 500},
-                            {"~x Long label", TMI_ACTION},
-                            {}};
+    TextMenuItem items[] = {
+        {.pText = "", .nKind = TMI_GRID_ALL, .nValue = 500}, {"~x Long label", TMI_ACTION}, {}};
     TextMenu menu{.pTitle = "G", .pItems = items, .nFlags = TMF_COMPACT};
     // 13 columns of 6 characters: the cell is cut to 4 and a blank added;
     // the label is longer than the cell: the row ends after it.

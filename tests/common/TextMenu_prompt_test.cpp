@@ -11,9 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <cstring>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -114,7 +114,7 @@ struct PassResult {
 
 // Run GetPassPhrase in a child that has no controlling terminal, feeding
 // input through a pipe (kept open for hold seconds after writing).
-PassResult PassPhraseOf(const std::string &input, int wait = 60, int hold = 0) {
+PassResult PassPhraseOf(const std::string &input, int wait = 60, int hold = 0, int count = 1) {
     int in[2];
     int out[2];
     int err[2];
@@ -131,8 +131,11 @@ PassResult PassPhraseOf(const std::string &input, int wait = 60, int hold = 0) {
         close(out[0]);
         close(err[0]);
         nPassPhraseWait = wait;
-        char *phrase = GetPassPhrase("Pass phrase: ");
-        if (write(out[1], phrase, strlen(phrase)) < 0) _exit(3);
+        for (int k = 0; k < count; ++k) {
+            char *phrase = GetPassPhrase("Pass phrase: ");
+            std::string text = (k > 0 ? "|" : "") + std::string(phrase);
+            if (write(out[1], text.data(), text.size()) < 0) _exit(3);
+        }
         _exit(0);
     }
     close(in[0]);
@@ -169,9 +172,11 @@ TEST(PassPhrase, PercentSignsAreCopiedAsTheyAre) {
     EXPECT_EQ(r.phrase, "50%s%n%x");
 }
 
-TEST(PassPhrase, CutTo256Characters) {
-    PassResult r = PassPhraseOf(std::string(300, 'k') + "\n");
-    EXPECT_EQ(r.phrase, std::string(256, 'k'));
+TEST(PassPhrase, CutTo256CharactersAndTheRestOfTheLineDropped) {
+    PassResult r = PassPhraseOf(std::string(300, 'k') + "\nnext\n", 60, 0, 2);
+    EXPECT_EQ(r.phrase, std::string(256, 'k') + "|next");
+    r = PassPhraseOf(std::string(256, 'k') + "\nnext\n", 60, 0, 2);
+    EXPECT_EQ(r.phrase, std::string(256, 'k') + "|next");
 }
 
 TEST(PassPhrase, EndOfInputEndsThePhrase) {

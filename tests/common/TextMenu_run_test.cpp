@@ -67,6 +67,11 @@ int BecomeAction(TextMenu *, TextMenuItem *item) {
     item->nKind = TMI_ACTION;
     return 0;
 }
+// Replaces the first choice made in a dialogue by state 4 alone.
+int ReplaceFirstChoice(TextMenu *, TextMenuItem *item) {
+    if (calls.action++ == 0) item->nValue = 0b1000;
+    return 0;
+}
 int ReportMask(TextMenu *, TextMenuItem *item) {
     fprintf(stderr, "mask=%d\n", int(item->nValue));
     return 0;
@@ -125,8 +130,7 @@ TEST_F(RunLoop, DecliningToLeaveRunsTheEnterCallback) {
 
 TEST_F(RunLoop, AChangedMenuAsksTheSaveQuestionFirst) {
     TextMenuItem items[] = {{.pText = "Text", .nKind = TMI_STRING, .pFormat = "A(1,8)"}, {}};
-    TextMenu menu{.pTitle = "M", .pSavePrompt = "Save the queue", .pfnDone = Done,
-                  .pItems = items};
+    TextMenu menu{.pTitle = "M", .pSavePrompt = "Save the queue", .pfnDone = Done, .pItems = items};
     std::string out = Run(menu, "1 abc\n\nn\ny\n");
     size_t save = out.find("Save the queue? [y/n] ");
     ASSERT_NE(save, std::string::npos);
@@ -137,8 +141,7 @@ TEST_F(RunLoop, AChangedMenuAsksTheSaveQuestionFirst) {
 
 TEST_F(RunLoop, AnUnchangedMenuGoesStraightToTheLeaveQuestion) {
     TextMenuItem items[] = {{.pText = "Text", .nKind = TMI_STRING}, {}};
-    TextMenu menu{.pTitle = "M", .pSavePrompt = "Save the queue", .pfnDone = Done,
-                  .pItems = items};
+    TextMenu menu{.pTitle = "M", .pSavePrompt = "Save the queue", .pfnDone = Done, .pItems = items};
     std::string out = Run(menu, "\ny\n");
     EXPECT_EQ(Count(out, "Save the queue"), 0);
     EXPECT_EQ(Count(out, LeaveTop), 1);
@@ -216,9 +219,8 @@ TEST_F(RunLoop, CyclingThroughStates) {
 
 TEST_F(RunLoop, CyclingSkipsHiddenStates) {
     States states("_A, B,_C");
-    TextMenuItem items[] = {{.pText = "State", .nKind = TMI_ONE_OF, .pStates = states.text},
-                            {"~q Quit", TMI_EXIT},
-                            {}};
+    TextMenuItem items[] = {
+        {.pText = "State", .nKind = TMI_ONE_OF, .pStates = states.text}, {"~q Quit", TMI_EXIT}, {}};
     TextMenu menu{.pTitle = "M", .pItems = items, .nFlags = TMF_KEEP};
     Run(menu, "1\nq\n");
     EXPECT_EQ(items[0].nValue, 2);
@@ -229,12 +231,14 @@ TEST_F(RunLoop, CyclingSkipsHiddenStates) {
 }
 
 TEST_F(RunLoop, ATextEntryTakesAnInlineValue) {
-    TextMenuItem items[] = {
-        {.pText = "Name", .nKind = TMI_NAME},
-        {.pText = "Text", .nKind = TMI_STRING, .pPrompt = "Text please", .pfnAction = Action,
-         .pFormat = "A(1,8)"},
-        {"~q Quit", TMI_EXIT},
-        {}};
+    TextMenuItem items[] = {{.pText = "Name", .nKind = TMI_NAME},
+                            {.pText = "Text",
+                             .nKind = TMI_STRING,
+                             .pPrompt = "Text please",
+                             .pfnAction = Action,
+                             .pFormat = "A(1,8)"},
+                            {"~q Quit", TMI_EXIT},
+                            {}};
     TextMenu menu{.pTitle = "M", .pItems = items, .nFlags = TMF_KEEP};
     std::string out = Run(menu, "2 abc\nq\n");
     EXPECT_STREQ(TextMenuText(&items[1]), "abc");
@@ -263,11 +267,13 @@ TEST_F(RunLoop, EntriesAskWithTheirPrompt) {
 }
 
 TEST_F(RunLoop, ARejectedEntryKeepsTheOldValue) {
-    TextMenuItem items[] = {
-        {.pText = "Copies", .nKind = TMI_INT, .nDefault = 3, .pfnAction = Action,
-         .pFormat = "d(1,99)"},
-        {"~q Quit", TMI_EXIT},
-        {}};
+    TextMenuItem items[] = {{.pText = "Copies",
+                             .nKind = TMI_INT,
+                             .nDefault = 3,
+                             .pfnAction = Action,
+                             .pFormat = "d(1,99)"},
+                            {"~q Quit", TMI_EXIT},
+                            {}};
     TextMenu menu{.pTitle = "M", .pItems = items};
     std::string out = Run(menu, "1 500\n\nq\n");
     EXPECT_EQ(items[0].nValue, 3);
@@ -289,9 +295,8 @@ extern TextMenu MainMenu;
 TextMenuItem SubItems[] = {{.pText = "~x Exit all", .nKind = TMI_ACTION, .pfnAction = RequestExit},
                            {}};
 TextMenu SubMenu{.pTitle = "Advanced", .pParent = &MainMenu, .pItems = SubItems};
-TextMenuItem MainItems[] = {{.pText = "Sub", .nKind = TMI_SUBMENU, .nValue = 0},
-                            {"~q Quit", TMI_EXIT},
-                            {}};
+TextMenuItem MainItems[] = {
+    {.pText = "Sub", .nKind = TMI_SUBMENU, .nValue = 0}, {"~q Quit", TMI_EXIT}, {}};
 TextMenu MainMenu{.pTitle = "Main", .pfnEnter = Enter, .pItems = MainItems};
 
 TEST_F(RunLoop, ASubmenuNamesItsParentWhenLeft) {
@@ -372,12 +377,10 @@ TEST_F(RunLoop, ApplyWithoutNameEntriesGoesAhead) {
 class PickDialogue : public RunLoop {
   protected:
     States states{"_None,_Duplex,_Staple,_Punch"};
-    TextMenuItem items[3] = {{.pText = "Features",
-                              .nKind = TMI_MANY_OF,
-                              .pStates = states.text,
-                              .pfnAction = Action},
-                             {"~q Quit", TMI_EXIT},
-                             {}};
+    TextMenuItem items[3] = {
+        {.pText = "Features", .nKind = TMI_MANY_OF, .pStates = states.text, .pfnAction = Action},
+        {"~q Quit", TMI_EXIT},
+        {}};
     TextMenu menu{.pTitle = "M", .pSavePrompt = "Save", .pItems = items};
 };
 
@@ -386,7 +389,7 @@ TEST_F(PickDialogue, NumbersToggleStatesAndTheKeepKeyReturns) {
     EXPECT_EQ(items[0].nValue, 0b0111);
     EXPECT_EQ(items[0].nPrevValue, 1);
     EXPECT_EQ(calls.action, 1);
-    EXPECT_EQ(Count(out, "Current selection: "), 2);        // drawn, then drawn again
+    EXPECT_EQ(Count(out, "Current selection: "), 2); // drawn, then drawn again
     EXPECT_NE(out.find("Current selection: None Duplex Staple "), std::string::npos);
     EXPECT_EQ(Count(out, "Save? [y/n]"), 0); // a many-of item is no change of the menu
 }
@@ -415,6 +418,12 @@ TEST_F(PickDialogue, HiddenStatesCannotBeChosen) {
     states.text[6] = ' '; // " Duplex"
     Run(menu, "1\n2\ns\nq\n");
     EXPECT_EQ(items[0].nValue, 1);
+}
+
+TEST_F(PickDialogue, FurtherChoicesBuildOnWhatTheCallbackLeft) {
+    items[0].pfnAction = ReplaceFirstChoice;
+    Run(menu, "1\n2\n2\ns\nq\n");
+    EXPECT_EQ(items[0].nValue, 0b1010); // not 0b0001: the second toggle began from 0b1000
 }
 
 TEST_F(PickDialogue, AOneOfItemTakesTheNumber) {
@@ -486,8 +495,7 @@ TEST_F(RunLoop, EndOfInputAtTheLeaveQuestionAnswersNo) {
 TEST_F(RunLoop, EndOfInputInThePickListKeepsTheChanges) {
     States states("_a,_b,_c");
     TextMenuItem items[] = {
-        {.pText = "F", .nKind = TMI_MANY_OF, .pStates = states.text, .pfnAction = ReportMask},
-        {}};
+        {.pText = "F", .nKind = TMI_MANY_OF, .pStates = states.text, .pfnAction = ReportMask}, {}};
     TextMenu menu{.pTitle = "M", .pItems = items};
     StdioScript io("1\n2\n");
     ChildEnd end = InChild([&] { RunMenu(&menu, nullptr, 1); });
@@ -509,9 +517,8 @@ class StoreKeys : public RunLoop {
         RunLoop::TearDown();
     }
     std::string dir;
-    TextMenuItem items[3] = {{.pText = "Copies", .nKind = TMI_INT, .nDefault = 2},
-                             {"~q Quit", TMI_EXIT},
-                             {}};
+    TextMenuItem items[3] = {
+        {.pText = "Copies", .nKind = TMI_INT, .nDefault = 2}, {"~q Quit", TMI_EXIT}, {}};
     TextMenu menu{.pTitle = "M", .pItems = items, .nFlags = TMF_STORE_ASK};
 };
 

@@ -205,8 +205,8 @@ TEST_F(LoadLines, ValuesThatCannotBeUsedAreIgnored) {
 
 TEST_F(LoadLines, UnusableLinesAreSkipped) {
     Load(menu, "just words\n"
-               "1[5\n"      // no "]"
-               "1[6]\n"     // nothing after the "]"
+               "1[5\n"       // no "]"
+               "1[6]\n"      // nothing after the "]"
                "9[7] 13 0\n" // no item 9
                "-1[8] 13 0\n"
                "\n"

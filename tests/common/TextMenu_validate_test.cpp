@@ -46,8 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
     Decimal, ValidateEntryCases,
     testing::Values(Case{"d(1,10)", "11", VE_RANGE, "This number must be between 1 to 10."},
                     Case{"d(1,10)", "1a", VE_CHARACTER, "Invalid digit:  a\n"},
-                    Case{"d(1,10)", "7", VE_OK, ""},
-                    Case{"d(1,10)", "10", VE_OK, ""}, Case{"d(1,10)", "1", VE_OK, ""},
+                    Case{"d(1,10)", "7", VE_OK, ""}, Case{"d(1,10)", "10", VE_OK, ""},
+                    Case{"d(1,10)", "1", VE_OK, ""},
                     Case{"d(1,10)", "0", VE_RANGE, "This number must be between 1 to 10."},
                     Case{"d(0,0)", "123456", VE_OK, ""},
                     Case{"d(0,0)", "-5", VE_CHARACTER, "Invalid digit:  -\n"},
@@ -61,33 +61,32 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"d(1,10)", "99999999999999999999999", VE_RANGE,
                          "This number must be between 1 to 10."}));
 
-INSTANTIATE_TEST_SUITE_P(
-    Hexadecimal, ValidateEntryCases,
-    testing::Values(Case{"x(0,255)", "1ff", VE_RANGE, "This number must be between 0 to ff."},
-                    Case{"x(0,255)", "ff", VE_OK, ""},
-                    Case{"x(0,255)", "zz", VE_OK, ""}, // no character check
-                    Case{"x(16,255)", "0x10", VE_OK, ""},
-                    Case{"x(0,255)", "ffffffffffffffffffffffff", VE_RANGE,
-                         "This number must be between 0 to ff."}));
+INSTANTIATE_TEST_SUITE_P(Hexadecimal, ValidateEntryCases,
+                         testing::Values(Case{"x(0,255)", "1ff", VE_RANGE,
+                                              "This number must be between 0 to ff."},
+                                         Case{"x(0,255)", "ff", VE_OK, ""},
+                                         Case{"x(0,255)", "zz", VE_OK, ""}, // no character check
+                                         Case{"x(16,255)", "0x10", VE_OK, ""},
+                                         Case{"x(0,255)", "ffffffffffffffffffffffff", VE_RANGE,
+                                              "This number must be between 0 to ff."}));
 
 INSTANTIATE_TEST_SUITE_P(
     Numbers, ValidateEntryCases,
-    testing::Values(
-        Case{"f(0,1)", "1.2.3", VE_RANGE, "Only one '.' may be entered."},
-        Case{"f(0,1)", "1,5", VE_CHARACTER,
-             "Invalid character ','\nThis text may contain \"0123456789.\""},
-        Case{"f(0,1)", "0.5", VE_OK, ""}, Case{"f(0,0)", "12345.5", VE_OK, ""},
-        Case{"f(1,17)", "20", VE_RANGE, "This number must be between 1.000000 to 17.000000."},
-        Case{"f(1,17)", "8.5", VE_OK, ""},
-        Case{"D(0,100)", "50.5", VE_OK, ""},
-        Case{"D(0,100)", "150", VE_RANGE, "This number must be between 0 to 100."},
-        Case{"D(0.5,2.5)", "3", VE_RANGE, "This number must be between 0.5 to 2.5."},
-        Case{"D(0,100)", "1e5", VE_CHARACTER,
-             "Invalid character 'e'\nThis text may contain \"0123456789.\""},
-        // -c pairs count only directly after the upper bound
-        Case{"D(0,100-5)", "15", VE_CHARACTER,
-             "Invalid character '5'\nThis text may contain \"0123456789.\""},
-        Case{"D(0,100)-5", "15", VE_OK, ""}));
+    testing::Values(Case{"f(0,1)", "1.2.3", VE_RANGE, "Only one '.' may be entered."},
+                    Case{"f(0,1)", "1,5", VE_CHARACTER,
+                         "Invalid character ','\nThis text may contain \"0123456789.\""},
+                    Case{"f(0,1)", "0.5", VE_OK, ""}, Case{"f(0,0)", "12345.5", VE_OK, ""},
+                    Case{"f(1,17)", "20", VE_RANGE,
+                         "This number must be between 1.000000 to 17.000000."},
+                    Case{"f(1,17)", "8.5", VE_OK, ""}, Case{"D(0,100)", "50.5", VE_OK, ""},
+                    Case{"D(0,100)", "150", VE_RANGE, "This number must be between 0 to 100."},
+                    Case{"D(0.5,2.5)", "3", VE_RANGE, "This number must be between 0.5 to 2.5."},
+                    Case{"D(0,100)", "1e5", VE_CHARACTER,
+                         "Invalid character 'e'\nThis text may contain \"0123456789.\""},
+                    // -c pairs count only directly after the upper bound
+                    Case{"D(0,100-5)", "15", VE_CHARACTER,
+                         "Invalid character '5'\nThis text may contain \"0123456789.\""},
+                    Case{"D(0,100)-5", "15", VE_OK, ""}));
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ValidateEntryCases,
@@ -102,8 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"A(0,0)", "", VE_OK, ""},
         Case{"a(1,8)", "ab1", VE_CHARACTER,
              "Invalid character '1'\nThis text may contain \"abc..zABC..Z\""},
-        Case{"a(1,8)+-", "a-b", VE_OK, ""},
-        Case{"p(1,20)", "hello, world!", VE_OK, ""},
+        Case{"a(1,8)+-", "a-b", VE_OK, ""}, Case{"p(1,20)", "hello, world!", VE_OK, ""},
         Case{"p(1,20)", "tab\there", VE_CHARACTER,
              "Invalid character '\t'\nThis text may contain \"abc..zABC..Z012..9\""},
         Case{"L(2,4)", "abcde", VE_LENGTH, "The entry must be 2 to 4 characters long."},
@@ -111,24 +109,24 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Operators, ValidateEntryCases,
-    testing::Values(Case{"!(root)", "root", VE_FORBIDDEN, "Invalid entry \"root\""},
-                    Case{"!(root)", "rooted", VE_OK, ""}, Case{"!(root)", "", VE_OK, ""},
-                    Case{"t[root)", "root", VE_FORBIDDEN, "Invalid entry \"root\""},
-                    // "|" accepts as soon as evaluation reaches it
-                    Case{"A(1,8)|d(1,5)", "a-b", VE_OK, ""},
-                    Case{"A(1,8)|d(1,5)", "toolongtext", VE_OK, ""},
-                    Case{"d(1,50)&A(1,1)", "3", VE_OK, ""},
-                    Case{"d(1,50)&A(1,1)", "33", VE_LENGTH,
-                         "The entry must be exactly 1 characters long."},
-                    Case{"A(1,14)+-+_&!(all)", "all", VE_FORBIDDEN, "Invalid entry \"all\""},
-                    Case{"A(1,14)+-+_&!(all)", "lp_1-a", VE_OK, ""},
-                    Case{" d(1,5)\t\n", "3", VE_OK, ""}));
+    testing::Values(
+        Case{"!(root)", "root", VE_FORBIDDEN, "Invalid entry \"root\""},
+        Case{"!(root)", "rooted", VE_OK, ""}, Case{"!(root)", "", VE_OK, ""},
+        Case{"t[root)", "root", VE_FORBIDDEN, "Invalid entry \"root\""},
+        // "|" accepts as soon as evaluation reaches it
+        Case{"A(1,8)|d(1,5)", "a-b", VE_OK, ""}, Case{"A(1,8)|d(1,5)", "toolongtext", VE_OK, ""},
+        Case{"d(1,50)&A(1,1)", "3", VE_OK, ""},
+        Case{"d(1,50)&A(1,1)", "33", VE_LENGTH, "The entry must be exactly 1 characters long."},
+        Case{"A(1,14)+-+_&!(all)", "all", VE_FORBIDDEN, "Invalid entry \"all\""},
+        Case{"A(1,14)+-+_&!(all)", "lp_1-a", VE_OK, ""}, Case{" d(1,5)\t\n", "3", VE_OK, ""}));
 
-INSTANTIATE_TEST_SUITE_P(
-    Literals, ValidateEntryCases,
-    testing::Values(Case{"ab", "ax", VE_CHARACTER, "Invalid character x\nb was expected after \"a\""},
-                    Case{"ab", "ab", VE_OK, ""}, Case{"ab|cd", "cd", VE_OK, ""},
-                    Case{"ab", "b", VE_CHARACTER, ""}, Case{"L", "L", VE_OK, ""}));
+INSTANTIATE_TEST_SUITE_P(Literals, ValidateEntryCases,
+                         testing::Values(Case{"ab", "ax", VE_CHARACTER,
+                                              "Invalid character x\nb was expected after \"a\""},
+                                         Case{"ab", "ab", VE_OK, ""},
+                                         Case{"ab|cd", "cd", VE_OK, ""},
+                                         Case{"ab", "b", VE_CHARACTER, ""},
+                                         Case{"L", "L", VE_OK, ""}));
 
 INSTANTIATE_TEST_SUITE_P(
     Malformed, ValidateEntryCases,
@@ -137,9 +135,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"d(", "5", VE_OK, ""}, Case{"A(1", "abc", VE_OK, ""},
                     Case{"f(", "5", VE_OK, ""}, Case{"D(", "5", VE_OK, ""},
                     Case{"!(", "", VE_FORBIDDEN, "Invalid entry \"\""},
-                    Case{"x(5,", "1", VE_OK, ""}, Case{"A(0,0)+", "a+", VE_CHARACTER,
-                                                        "Invalid character '+'\nThis text may "
-                                                        "contain \"abc..zABC..Z012..9\""}));
+                    Case{"x(5,", "1", VE_OK, ""},
+                    Case{"A(0,0)+", "a+", VE_CHARACTER,
+                         "Invalid character '+'\nThis text may "
+                         "contain \"abc..zABC..Z012..9\""}));
 
 TEST(ValidateEntry, TheMatchedPartIsBoundedAt511Characters) {
     menu_test::UseMenuTestEnvironment();
@@ -149,8 +148,8 @@ TEST(ValidateEntry, TheMatchedPartIsBoundedAt511Characters) {
     entry += 'c';
     StdioScript io;
     EXPECT_EQ(ValidateEntry(entry.c_str(), format.c_str()), VE_CHARACTER);
-    EXPECT_EQ(io.Output(), "Invalid character c\nb was expected after \"" + std::string(511, 'a') +
-                               "\"" + Wait);
+    EXPECT_EQ(io.Output(),
+              "Invalid character c\nb was expected after \"" + std::string(511, 'a') + "\"" + Wait);
 }
 
 TEST(ValidateEntry, ANoticeWaitsForALine) {

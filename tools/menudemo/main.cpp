@@ -136,7 +136,6 @@ const char *StateName(const char *states, intptr_t index) {
 
 // Item positions; state actions and conditions name items by them.
 enum MainItem : int {
-    MainIntro,
     MainQueue,
     MainConnection,
     MainHost,
@@ -167,6 +166,7 @@ char QueueName[TextValueSize] = "";
 char HostName[TextValueSize] = "printhost";
 char DevicePath[TextValueSize] = "/dev/lp0";
 bool PassPhraseSet = false;
+const char *HelpTitle = ""; // the main menu's title without its introduction
 bool Interactive = true;
 
 int TestPage(TextMenu *, TextMenuItem *);
@@ -176,6 +176,7 @@ int ApplyItem(TextMenu *, TextMenuItem *);
 int QuitItem(TextMenu *, TextMenuItem *);
 int NoSettingsFile(TextMenu *, TextMenuItem *);
 int AcceptAdvanced(TextMenu *, TextMenuItem *);
+int FeaturesChanged(TextMenu *, TextMenuItem *);
 void ApplyMain(TextMenu *);
 void KeepAdvanced(TextMenu *);
 
@@ -189,22 +190,22 @@ TextMenu *AdvancedMenus[] = {&NetworkMenu, &LocalMenu};
 // the words that point at texts or menus are set there too; the placeholder
 // labels only keep the arrays' end marks where they belong.
 TextMenuItem MainItems[MainCount + 1] = {
-    {"", TMI_TEXT},
     {.pText = "", .nKind = TMI_NAME, .pFormat = "A(1,14)+-+_&!(all)"},
     // LPD and raw socket need a host and port, a local port a device; the
     // raw socket presets the port to 9100 and gives the old one back after.
     {.pText = "",
      .nKind = TMI_ONE_OF,
      .nDefault = ConnLpd,
-     .pFormat = "H2{3,4} H0,1{5} S1{4.9100}"},
+     .pFormat = "H2{2,3} H0,1{4} S1{3.9100}"},
     {.pText = "", .nKind = TMI_STRING, .pFormat = "A(1,63)+.+-"},
     {.pText = "", .nKind = TMI_INT, .nDefault = 515, .pFormat = "d(1,65535)"},
     {.pText = "", .nKind = TMI_STRING, .pFormat = "/A(1,63)+/+_+-"},
     {.pText = "", .nKind = TMI_INT, .nDefault = 1, .pFormat = "d(1,99)"},
     {.pText = "", .nKind = TMI_FLOAT, .nDefault = TextMenuFloat(8.5f), .pFormat = "f(1,17)"},
-    {.pText = "", .nKind = TMI_MANY_OF, .nDefault = 1},
+    // The first feature is "none": chosen alone, or when nothing else is.
+    {.pText = "", .nKind = TMI_MANY_OF, .nDefault = 1, .pfnAction = FeaturesChanged},
     // The network settings for LPD and raw sockets, the local ones else.
-    {.pText = "", .nKind = TMI_SUBMENU, .pFormat = "2.0|2.1 2.2"},
+    {.pText = "", .nKind = TMI_SUBMENU, .pFormat = "1.0|1.1 1.2"},
     {.pText = "", .nKind = TMI_GRID_ALL, .nValue = 2},
     {.pText = "", .nKind = TMI_ACTION, .pfnAction = TestPage},
     {.pText = "", .nKind = TMI_ACTION, .pfnAction = SetPassPhrase},
@@ -245,7 +246,6 @@ struct ItemTexts {
 };
 
 constexpr ItemTexts MainTexts[MainCount] = {
-    {IntroText, 0, 0},
     {QueueText, QueuePromptText, 0},
     {ConnectionText, 0, ConnectionStatesText},
     {HostText, HostPromptText, 0},
@@ -287,7 +287,11 @@ void FillMenuTexts() {
     FillTexts(MainItems, MainTexts, MainCount);
     FillTexts(NetworkItems, NetworkTexts, NetCount);
     FillTexts(LocalItems, LocalTexts, LocalCount);
-    MainMenu.pTitle = Text(TitleText);
+    // The title's first line is centred; the introduction follows it.
+    HelpTitle = Text(TitleText);
+    char *intro = Text(IntroText);
+    MainMenu.pTitle = SaveStr("%s\n\n%s", HelpTitle, intro);
+    PutMem(intro);
     MainMenu.pSavePrompt = Text(SavePromptText);
     NetworkMenu.pTitle = Text(NetworkTitleText);
     LocalMenu.pTitle = Text(LocalTitleText);
@@ -384,6 +388,15 @@ int ApplyItem(TextMenu *menu, TextMenuItem *) {
     return 0;
 }
 
+int FeaturesChanged(TextMenu *, TextMenuItem *item) {
+    intptr_t others = item->nValue & ~intptr_t(1);
+    if (others != 0)
+        item->nValue = (item->nPrevValue & 1) != 0 || (item->nValue & 1) == 0 ? others : 1;
+    else
+        item->nValue = 1;
+    return 0;
+}
+
 int QuitItem(TextMenu *, TextMenuItem *) {
     Say(NotAppliedText, "The queue is not applied.\n");
     return 0;
@@ -454,7 +467,7 @@ int main(int argc, char **argv) {
     // Help on the key h comes with the help viewer: a program that links it
     // sets pfnTtyHtmlHelp, and the menu then offers it.
     pTtyHtmlName = "menudemo.html";
-    pTtyHtmlTitle = MainMenu.pTitle;
+    pTtyHtmlTitle = HelpTitle;
     if (pfnTtyHtmlHelp != nullptr) MainMenu.nFlags |= TMF_HELP;
 
     const char *settings = nullptr;

@@ -221,15 +221,15 @@ inline constexpr int ScreenMaxColumns = 4095; // Refresh's line buffer holds 409
 inline constexpr int ScreenMaxRows = 1000;
 
 struct TextScreen {
-    int nColumns; // width in characters
-    int nRows;    // height in lines
-    int nX;       // column of the next WriteString, from 0
-    int nY;       // line of the next WriteString, from 1
-    int nOvlX;    // top-left corner of the Overlay box
-    int nOvlY;
-    int nOvlWidth; // text area of the Overlay box
-    int nOvlHeight;
-    char *pCells; // nColumns * nRows characters, line after line
+    int nColumns = 0; // width in characters
+    int nRows = 0;    // height in lines
+    int nX = 0;       // column of the next WriteString, from 0
+    int nY = 0;       // line of the next WriteString, from 1
+    int nOvlX = 0;    // top-left corner of the Overlay box
+    int nOvlY = 0;
+    int nOvlWidth = 0; // text area of the Overlay box
+    int nOvlHeight = 0;
+    char *pCells = nullptr; // nColumns * nRows characters, line after line
 };
 
 // The screen record of the terminal: screen updated (or, when null, a new

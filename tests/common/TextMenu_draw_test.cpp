@@ -37,7 +37,7 @@ class Draw : public testing::Test {
 
     // PrintMenu's output for the menu (prepared first) with the given longest
     // label length (InitMenu's when negative).
-    std::string Draw(TextMenu &menu, int longest = -1) {
+    std::string Drawn(TextMenu &menu, int longest = -1) {
         int init = InitMenu(&menu);
         StdioScript io;
         count = PrintMenu(&menu, longest < 0 ? init : longest, TitleWidth(menu.pTitle));
@@ -57,19 +57,19 @@ TEST_F(Draw, PlainMenuWithExitHintOnly) {
                             {"Remove", TMI_ACTION},
                             {}};
     TextMenu menu{.pTitle = "Queues", .pItems = items};
-    EXPECT_EQ(Draw(menu), "\f\nQueues:\n\n"
-                          "Choose a queue. \n\n"
-                          " 1) Add \n\n"
-                          " q) Quit \n\n"
-                          " 2) Remove \n\n" +
-                              Answer(false, false, true));
+    EXPECT_EQ(Drawn(menu), "\f\nQueues:\n\n"
+                           "Choose a queue. \n\n"
+                           " 1) Add \n\n"
+                           " q) Quit \n\n"
+                           " 2) Remove \n\n" +
+                               Answer(false, false, true));
     EXPECT_EQ(count, 4);
 }
 
 TEST_F(Draw, RunsTheClearingCommandFirst) {
     TextMenuItem items[] = {{"Add", TMI_ACTION}, {}};
     TextMenu menu{.pTitle = "T", .pItems = items};
-    Draw(menu);
+    Drawn(menu);
     if (TestCmd(CmdClear)) {
         ASSERT_EQ(menu_test::CommandLines.size(), 1u);
         EXPECT_NE(menu_test::CommandLines[0].find("/clear"), std::string::npos);
@@ -82,31 +82,31 @@ TEST_F(Draw, RunsTheClearingCommandFirst) {
 TEST_F(Draw, CompactStayAndHelp) {
     TextMenuItem items[] = {{"Add", TMI_ACTION}, {"Remove", TMI_ACTION}, {}};
     TextMenu menu{.pTitle = "Q", .pItems = items, .nFlags = TMF_COMPACT | TMF_STAY | TMF_HELP};
-    EXPECT_EQ(Draw(menu), "\f\nQ:\n\n 1) Add \n 2) Remove \n" + Answer(false, true, false));
+    EXPECT_EQ(Drawn(menu), "\f\nQ:\n\n 1) Add \n 2) Remove \n" + Answer(false, true, false));
 }
 
 TEST_F(Draw, StoreHintForEitherStoreFlag) {
     TextMenuItem items[] = {{}};
     TextMenu menu{.pTitle = "Q", .pItems = items, .nFlags = TMF_STORE_QUIT};
-    EXPECT_EQ(Draw(menu), "\f\nQ:\n\n" + Answer(true, false, true));
+    EXPECT_EQ(Drawn(menu), "\f\nQ:\n\n" + Answer(true, false, true));
     menu.nFlags = TMF_STORE_ASK | TMF_HELP;
-    EXPECT_EQ(Draw(menu), "\f\nQ:\n\n" + Answer(true, true, true));
+    EXPECT_EQ(Drawn(menu), "\f\nQ:\n\n" + Answer(true, true, true));
     EXPECT_EQ(count, 0);
 }
 
 TEST_F(Draw, TitleStyles) {
     TextMenuItem items[] = {{}};
     TextMenu menu{.pTitle = "Printer setup\nsecond line", .nStyle = 1, .pItems = items};
-    std::string centred = Draw(menu);
+    std::string centred = Drawn(menu);
     EXPECT_EQ(centred.substr(0, 2 + 33 + 13), "\f\n" + std::string(33, ' ') + "Printer setup");
     EXPECT_EQ(centred.substr(48, 14), "\nsecond line\n\n");
     menu.nStyle = 2;
-    EXPECT_EQ(Draw(menu).substr(0, 2 + 67 + 13), "\f\n" + std::string(67, ' ') + "Printer setup");
+    EXPECT_EQ(Drawn(menu).substr(0, 2 + 67 + 13), "\f\n" + std::string(67, ' ') + "Printer setup");
     std::string wide(90, 'W');
     menu.pTitle = wide.c_str();
-    EXPECT_EQ(Draw(menu).substr(0, 3), "\f\nW"); // wider than 80: no blanks
+    EXPECT_EQ(Drawn(menu).substr(0, 3), "\f\nW"); // wider than 80: no blanks
     menu.nStyle = 1;
-    EXPECT_EQ(Draw(menu).substr(0, 3), "\f\nW");
+    EXPECT_EQ(Drawn(menu).substr(0, 3), "\f\nW");
 }
 
 TEST_F(Draw, EntryValuesArePaddedToTheLongestLabel) {
@@ -121,14 +121,14 @@ TEST_F(Draw, EntryValuesArePaddedToTheLongestLabel) {
         {.pText = "Width", .nKind = TMI_FLOAT, .nDefault = TextMenuFloat(2.5f)},
         {}};
     TextMenu menu{.pTitle = "V", .pItems = items, .nFlags = TMF_COMPACT};
-    EXPECT_EQ(Draw(menu, 10), "\f\nV:\n\n"
-                              " 1) Copies .... [2]\n"
-                              " 2) Level ..... [2. High]\n"
-                              " 3) Features .. [2,3]\n"
-                              " 4) Name ...... [lp0]\n"
-                              " 5) Comment ... []\n"
-                              " 6) Width ..... [2.500]\n" +
-                                  Answer(false, false, true));
+    EXPECT_EQ(Drawn(menu, 10), "\f\nV:\n\n"
+                               " 1) Copies .... [2]\n"
+                               " 2) Level ..... [2. High]\n"
+                               " 3) Features .. [2,3]\n"
+                               " 4) Name ...... [lp0]\n"
+                               " 5) Comment ... []\n"
+                               " 6) Width ..... [2.500]\n" +
+                                   Answer(false, false, true));
 }
 
 TEST_F(Draw, ManyOfWithTheFirstStateOnlyAndHiddenCurrentState) {
@@ -154,12 +154,12 @@ TEST_F(Draw, GreyedHiddenAndNumberedLines) {
                             {.pText = "Gone text", .nKind = TMI_TEXT, .nHidden = TMH_GONE},
                             {}};
     TextMenu menu{.pTitle = "G", .pItems = items, .nFlags = TMF_COMPACT};
-    EXPECT_EQ(Draw(menu, 6), "\f\nG:\n\n"
-                             " 1) Add \n"
-                             "    Copies  [0]\n"
-                             " 3) Counted \n"
-                             "    Greyed key \n" +
-                                 Answer(false, false, true));
+    EXPECT_EQ(Drawn(menu, 6), "\f\nG:\n\n"
+                              " 1) Add \n"
+                              "    Copies  [0]\n"
+                              " 3) Counted \n"
+                              "    Greyed key \n" +
+                                  Answer(false, false, true));
 }
 
 TEST_F(Draw, SubmenuItemShowsTheSubmenusTitle) {
@@ -171,18 +171,18 @@ TEST_F(Draw, SubmenuItemShowsTheSubmenusTitle) {
                             {.pText = "~y Sub", .nKind = TMI_SUBMENU, .nValue = TextMenuWord(&sub)},
                             {}};
     TextMenu menu{.pTitle = "S", .pItems = items, .nFlags = TMF_COMPACT};
-    EXPECT_EQ(Draw(menu), "\f\nS:\n\n"
-                          " 1) Add \n"
-                          " 2) Advanced settings \n"
-                          " y) Advanced settings \n" +
-                              Answer(false, false, true));
+    EXPECT_EQ(Drawn(menu), "\f\nS:\n\n"
+                           " 1) Add \n"
+                           " 2) Advanced settings \n"
+                           " y) Advanced settings \n" +
+                               Answer(false, false, true));
 }
 
 TEST_F(Draw, ShortHotKeyLabelsShowNothingBeyondTheirEnd) {
     TextMenuItem items[] = {{"~q", TMI_EXIT}, {"~", TMI_EXIT}, {}};
     TextMenu menu{.pTitle = "K", .pItems = items, .nFlags = TMF_COMPACT};
     // "~" alone marks no key: it is an ordinary numbered label.
-    EXPECT_EQ(Draw(menu), "\f\nK:\n\n q)  \n 1) ~ \n" + Answer(false, false, true));
+    EXPECT_EQ(Drawn(menu), "\f\nK:\n\n q)  \n 1) ~ \n" + Answer(false, false, true));
     EXPECT_EQ(items[0].nKey, 'q');
 }
 
@@ -199,7 +199,7 @@ TEST_F(Draw, ThreeHotKeysInOneRowOfAKind3Grid) {
     std::string expected = "\f\nHelp:\n\nPage text \n\n" + std::string(" e) Exit Help") +
                            std::string(12, ' ') + " c) Contents" + std::string(13, ' ') +
                            " b) Back" + std::string(17, ' ') + "\n\n" + Answer(false, false, true);
-    EXPECT_EQ(Draw(menu), expected);
+    EXPECT_EQ(Drawn(menu), expected);
 }
 
 TEST_F(Draw, GridRowsStartAndWrap) {
@@ -218,9 +218,9 @@ TEST_F(Draw, GridRowsStartAndWrap) {
         text += std::string(size_t(width - 5 - int(label.size())), ' ');
         return text.substr(0, size_t(width - 2)) + " ";
     };
-    EXPECT_EQ(Draw(menu), "\f\nG:\n\n" + cell(1, "One", 40) + cell(2, "Two", 40) + "\n" +
-                              cell(3, "Three", 40) + "\n" + cell(4, "Four", 20) +
-                              cell(6, "Six", 20) + "\n" + Answer(false, false, true));
+    EXPECT_EQ(Drawn(menu), "\f\nG:\n\n" + cell(1, "One", 40) + cell(2, "Two", 40) + "\n" +
+                               cell(3, "Three", 40) + "\n" + cell(4, "Four", 20) +
+                               cell(6, "Six", 20) + "\n" + Answer(false, false, true));
 }
 
 TEST_F(Draw, Kind1GridIsMadeOfRowsBegunByTextItems) {
@@ -234,7 +234,7 @@ TEST_F(Draw, Kind1GridIsMadeOfRowsBegunByTextItems) {
     TextMenu menu{.pTitle = "G", .pItems = items, .nFlags = TMF_COMPACT};
     std::string cellA = " a) A" + std::string(34, ' ');
     std::string cellB = " b) B" + std::string(34, ' ');
-    EXPECT_EQ(Draw(menu),
+    EXPECT_EQ(Drawn(menu),
               "\f\nG:\n\n\n" + cellA + cellB + "\n\n 1) After \n" + Answer(false, false, true));
 }
 
@@ -244,7 +244,7 @@ TEST_F(Draw, GridColumnsAreClampedSoCellsStayPositive) {
     TextMenu menu{.pTitle = "G", .pItems = items, .nFlags = TMF_COMPACT};
     // 13 columns of 6 characters: the cell is cut to 4 and a blank added;
     // the label is longer than the cell: the row ends after it.
-    EXPECT_EQ(Draw(menu), "\f\nG:\n\n x)  \n\n" + Answer(false, false, true));
+    EXPECT_EQ(Drawn(menu), "\f\nG:\n\n x)  \n\n" + Answer(false, false, true));
 }
 
 // --- The pick-list screen ---------------------------------------------------------

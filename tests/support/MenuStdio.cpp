@@ -13,6 +13,24 @@ namespace menu_test {
 
 namespace {
 
+// While standard output is captured, gtest's own reports would land in the
+// capture: failures are repeated on standard error, which stays put.
+class FailuresToStderr : public testing::EmptyTestEventListener {
+    void OnTestPartResult(const testing::TestPartResult &result) override {
+        if (!result.failed()) return;
+        fprintf(stderr, "%s:%d: Failure\n%s\n",
+                result.file_name() != nullptr ? result.file_name() : "?", result.line_number(),
+                result.message());
+    }
+};
+
+void ReportFailuresOnStderr() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    testing::UnitTest::GetInstance()->listeners().Append(new FailuresToStderr);
+}
+
 std::string TempFile(const char *stem) {
     std::string path = std::string("/tmp/") + stem + "-XXXXXX";
     int fd = mkstemp(path.data());
@@ -24,6 +42,7 @@ std::string TempFile(const char *stem) {
 } // namespace
 
 StdioScript::StdioScript(const std::string &input) {
+    ReportFailuresOnStderr();
     inputPath_ = TempFile("menu-in");
     WriteFileText(inputPath_, input);
     if (freopen(inputPath_.c_str(), "r", stdin) == nullptr) ADD_FAILURE() << "no stdin";

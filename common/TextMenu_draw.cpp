@@ -127,8 +127,10 @@ int GridColumns(const TextMenuItem *item) {
 
 int PrintMenu(TextMenu *menu, int longest, int titleWidth) {
     if (menu == nullptr) return 0;
-    fflush(stdout); // the clearing command writes to the same terminal
-    if (TestCmd(CmdClear)) SysCmd(-CmdClear, CmdQuiet, "%s", "");
+    // Unshown and without redirection, so that it reaches the terminal;
+    // without a clear command the screen is simply not cleared.
+    fflush(stdout);
+    if (TestCmd(CmdClear)) SysCmd(-CmdClear, CmdLogged, "%s", "");
 
     const char *title = menu->pTitle != nullptr ? menu->pTitle : "";
     switch (menu->nStyle) {

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -23,9 +24,15 @@ std::string Answer(bool store, bool help, bool leave) {
            (help ? " or h for help" : "") + (leave ? " or <Return> to exit" : "") + ": ";
 }
 
+// A writable state list.
 struct States {
-    char text[512];
-    explicit States(const std::string &list) { snprintf(text, sizeof text, "%s", list.c_str()); }
+    std::vector<char> buffer;
+    char *text;
+    explicit States(const std::string &list)
+        : buffer(list.begin(), list.end()), text(nullptr) {
+        buffer.push_back('\0');
+        text = buffer.data();
+    }
 };
 
 class Draw : public testing::Test {
@@ -362,7 +369,7 @@ TEST_F(PickList, NamesLongerThanTheLineAreCut) {
     TextMenuItem item{.pText = "P", .nKind = TMI_ONE_OF, .pStates = states.text};
     StdioScript io;
     intptr_t hidden = 0;
-    EXPECT_EQ(PrintPickOneManyScreen(&item, &hidden, 0), 0);
+    EXPECT_EQ(PrintPickOneManyScreen(&item, &hidden, 0), 1); // a full page of one
     std::string out = io.Output();
     // Cut to the line's end, nothing spilled into the next line.
     EXPECT_EQ(Row(out, 3, 60), " ->  1) " + std::string(49, 'n') + "...");

@@ -142,7 +142,7 @@ TEST_F(Terminal, AConfigurationDialogue) {
     StartDemo();
     EXPECT_TRUE(Echo());
     Line("1");
-    ASSERT_TRUE(WaitFor("Queue name (letters, digits, - and _): "));
+    ASSERT_TRUE(WaitFor("Queue name (letters, digits, - and _):"));
     Line("lp1");
     ASSERT_TRUE(WaitFor("[lp1]"));
     Line("8"); // the features' pick-list
@@ -160,7 +160,7 @@ TEST_F(Terminal, AConfigurationDialogue) {
 TEST_F(Terminal, PassPhraseWithEchoOffAlsoAfterAStop) {
     StartDemo();
     Line("p");
-    ASSERT_TRUE(WaitFor("Administrator pass phrase: "));
+    ASSERT_TRUE(WaitFor("Administrator pass phrase:"));
     EXPECT_FALSE(Echo());
     Type("hunter2");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -175,10 +175,10 @@ TEST_F(Terminal, PassPhraseWithEchoOffAlsoAfterAStop) {
     ASSERT_TRUE(WaitFor("visible-typing", 2));
 
     Line("fg"); // continued: the prompt is shown again, echo off again
-    ASSERT_TRUE(WaitFor("Administrator pass phrase: ", 2));
+    ASSERT_TRUE(WaitFor("Administrator pass phrase:", 2));
     EXPECT_FALSE(Echo());
     Line("s3cret-phrase");
-    ASSERT_TRUE(WaitFor("Repeat the pass phrase: "));
+    ASSERT_TRUE(WaitFor("Repeat the pass phrase:"));
     Line("s3cret-phrase");
     ASSERT_TRUE(WaitFor("The administrator pass phrase has been set."));
     Key("Enter");
@@ -197,7 +197,7 @@ TEST_F(Terminal, PassPhraseWithEchoOffAlsoAfterAStop) {
 TEST_F(Terminal, AnInterruptDuringThePassPhraseRestoresTheTerminal) {
     StartDemo();
     Line("p");
-    ASSERT_TRUE(WaitFor("Administrator pass phrase: "));
+    ASSERT_TRUE(WaitFor("Administrator pass phrase:"));
     EXPECT_FALSE(Echo());
     Key("C-c"); // the program ends, with echo given back first
     ASSERT_TRUE(WaitForPrompt());

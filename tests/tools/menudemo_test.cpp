@@ -105,13 +105,23 @@ TEST_F(Menudemo, RejectedEntriesKeepTheirValue) {
 
 TEST_F(Menudemo, SettingsAreStoredAndRestored) {
     std::string file = dir_ + "/queue_settings";
-    Result stored = Run("1 lp4\n2\n2\n5 /dev/ttyS0\n6 2\n9\n1\n2 3\n\ny\ns\n" + file + "\nq\n");
+    Result stored = Run("1 lp4\n2\n2\n5 /dev/ttyS0\n6 2\n9\n1\n2 1\n\ny\ns\n" + file + "\nq\n");
     EXPECT_EQ(stored.status, 0);
     EXPECT_NE(stored.out.find("The queue is not applied."), std::string::npos);
     std::string text = ReadText(file);
-    EXPECT_NE(text.find("1[lp4] 11 0\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("2[2] 9 0\n"), std::string::npos);
-    EXPECT_NE(text.find("9{\n0[1] 9 0\n1[3] 9 0\n}\n"), std::string::npos);
+    // The main menu's items by their places (the hidden host and port too),
+    // then the local port's submenu that the connection leads to.
+    EXPECT_EQ(text, "0[lp4] 11 0\n"
+                    "1[2] 9 0\n"
+                    "2[printhost] 12 2\n"
+                    "3[515] 13 2\n"
+                    "4[/dev/ttyS0] 12 0\n"
+                    "5[2] 13 0\n"
+                    "6[8.500] 14 0\n"
+                    "8{\n"
+                    "0[1] 9 0\n"
+                    "1[0] 9 0\n"
+                    "}\n");
 
     Result restored = Run("", "-n " + file);
     EXPECT_EQ(restored.status, 0);

@@ -28,8 +28,7 @@ std::string Answer(bool store, bool help, bool leave) {
 struct States {
     std::vector<char> buffer;
     char *text;
-    explicit States(const std::string &list)
-        : buffer(list.begin(), list.end()), text(nullptr) {
+    explicit States(const std::string &list) : buffer(list.begin(), list.end()), text(nullptr) {
         buffer.push_back('\0');
         text = buffer.data();
     }

@@ -25,12 +25,12 @@ namespace {
 
 inline constexpr int MenuWidth = 80; // the menu screen is laid out for 80 columns
 
-const char AnswerText[] = "\nEnter a selection%s%s%s: ";
-const char SaveText[] = "s = save";
-const char CancelText[] = "c = cancel";
+const char AnswerText[] = "\nChoose an item%s%s%s: ";
+const char SaveText[] = "s: save and return";
+const char CancelText[] = "c: cancel";
 const char CurSelText[] = "Current selection: %s";
 const char CurSelTruncText[] = "Current selection: %s...";
-const char OptionText[] = "Option: ";
+const char OptionText[] = "Option (numbers, or <Return> for the next page): ";
 
 // The first characters of the keep and cancel texts are the dialogue's
 // keys: they must differ, and neither may be a digit (digits choose states)
@@ -90,7 +90,7 @@ void PrintValue(TextMenuItem *item) {
         char buffer[NlsFetchBufSize];
         fputs(FetchTextOr(MenuGroup, 270, buffer, " ["), stdout);
         if (item->nValue == 1) {
-            fputs(FetchTextOr(MenuGroup, 271, buffer, "none"), stdout);
+            fputs(FetchTextOr(MenuGroup, 271, buffer, "default"), stdout);
         } else {
             const char *prefix = "";
             for (int k = 0; k < TextMenuMaskBits; ++k) {
@@ -394,9 +394,11 @@ int PrintPickOneManyScreen(TextMenuItem *item, intptr_t *hidden, int first) {
             std::max(int(strlen(PMATTYMENU_SAVE) + strlen(PMATTYMENU_CANCEL)), largest / 2 + 20);
         if (perColumn < 1 || PickScreen->nColumns < needed) {
             MenuPrintf(MenuGroup, 206, "\nThe screen is too small for this list.\n");
-            MenuPrintf(MenuGroup, 207, "Screen size: %i x %i\n", PickScreen->nColumns,
+            MenuPrintf(MenuGroup, 207, "It has %d columns and %d rows;\n", PickScreen->nColumns,
                        PickScreen->nRows);
-            MenuPrintf(MenuGroup, 208, "Needed: %i x %i\n", needed, 7);
+            MenuPrintf(MenuGroup, 208,
+                       "at least %d columns and %d rows are needed. Press <Return> to continue.\n",
+                       needed, 7);
             fflush(stdout);
             getchar();
             return -1;

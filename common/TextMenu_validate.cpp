@@ -48,8 +48,8 @@ const char NumberCharText[] = "Invalid character '%c'\nThis text may contain \"0
 const char TwoDotsText[] = "Only one '.' may be entered.";
 const char AlnumText[] = "Invalid character '%c'\nThis text may contain \"abc..zABC..Z012..9%s\"";
 const char AlphaText[] = "Invalid character '%c'\nThis text may contain \"abc..zABC..Z%s\"";
-const char LengthRangeText[] = "The entry must be between %i and %i characters long.";
-const char LengthExactText[] = "The entry must be %i characters long.";
+const char LengthRangeText[] = "The entry must be %i to %i characters long.";
+const char LengthExactText[] = "The entry must be exactly %i characters long.";
 const char ForbiddenText[] = "Invalid entry \"%s\"";
 const char LiteralText[] = "Invalid character %c\n%c was expected after \"%s\"";
 

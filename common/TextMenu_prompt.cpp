@@ -179,8 +179,8 @@ char *GetPassPhrase(const char *prompt) {
         int tty = open("/dev/tty", O_RDWR | O_NOCTTY);
         int in = tty >= 0 ? tty : STDIN_FILENO;
         int out = tty >= 0 ? tty : STDERR_FILENO;
-        if (in >= FD_SETSIZE) {
-            close(tty);
+        if (in >= FD_SETSIZE) { // cannot be waited for with select
+            if (tty >= 0) close(tty);
             return SaveStr_("");
         }
         WriteAll(out, text, strlen(text));

@@ -66,9 +66,17 @@ char *GetDesiredNLSLang();
 DbT *NlsOpenDB(const char *name, int flags);
 
 // pDrvCoreDB, opened on first need when the application has not set it:
-// NlsOpenDB("CoreString", DbTKeepLoaded) for the chosen language (tried
-// once). Null when no core store can be had; every fetch copes with that.
+// NlsOpenDB("CoreString", DbTKeepLoaded) for the chosen language, or the
+// English store when that language's store has no texts (tried once; the
+// English store GetDesiredNLSLang opened to read its table is replaced and
+// closed when another language's store is taken). Null when no core store
+// can be had; every fetch copes with that.
 DbT *NlsGetCoreDB();
+
+// Forget the chosen language and the translation table, and close the core
+// store, as at program start: the next call chooses again (for programs that
+// change LANG, and for tests).
+void NlsReset();
 
 // Fetch one text. The arguments after kind: group and index (int, int) for
 // NlsByIndex and NlsLong; the key (const char *) for NlsByKey and NlsByKey2.

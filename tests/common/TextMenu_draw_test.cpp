@@ -85,6 +85,21 @@ TEST_F(Draw, RunsTheClearingCommandFirst) {
     }
 }
 
+TEST_F(Draw, WithoutAClearCommandTheScreenIsNotCleared) {
+    TextMenuItem items[] = {{"Add", TMI_ACTION}, {}};
+    TextMenu menu{.pTitle = "T", .pItems = items};
+    // As if clear had been looked for everywhere and not found.
+    const char *path = ComList[CmdClear].path;
+    uint8_t lazy = flInitSysCmd;
+    ComList[CmdClear].path = nullptr;
+    flInitSysCmd = 0;
+    std::string out = Drawn(menu);
+    ComList[CmdClear].path = path;
+    flInitSysCmd = lazy;
+    EXPECT_TRUE(menu_test::CommandLines.empty());
+    EXPECT_EQ(out.substr(0, 6), "\f\nT:\n\n"); // the menu is drawn all the same
+}
+
 TEST_F(Draw, CompactStayAndHelp) {
     TextMenuItem items[] = {{"Add", TMI_ACTION}, {"Remove", TMI_ACTION}, {}};
     TextMenu menu{.pTitle = "Q", .pItems = items, .nFlags = TMF_COMPACT | TMF_STAY | TMF_HELP};

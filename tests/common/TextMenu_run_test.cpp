@@ -317,6 +317,38 @@ TEST_F(RunLoop, ExitRequestLeavesEveryMenu) {
     EXPECT_EQ(calls.enter, 3);
 }
 
+// --- Callbacks that rebuild the menu ---------------------------------------------
+
+// Moves the menu's items to a new array and releases the old one, as a menu
+// whose entries depend on the page shown does.
+int MoveItems(TextMenu *menu, TextMenuItem *) {
+    ++calls.action;
+    size_t n = 0;
+    while (menu->pItems[n].pText != nullptr)
+        ++n;
+    auto *moved = static_cast<TextMenuItem *>(GetMem((n + 1) * sizeof(TextMenuItem)));
+    for (size_t k = 0; k <= n; ++k)
+        moved[k] = menu->pItems[k];
+    PutMem(menu->pItems);
+    menu->pItems = moved;
+    return 0;
+}
+
+TEST_F(RunLoop, ACallbackMayReplaceTheItemArray) {
+    // After the callback the loop reads the item again from the new array;
+    // the old one is released (ASan reports any read of it).
+    auto *items = static_cast<TextMenuItem *>(GetMem(4 * sizeof(TextMenuItem)));
+    items[0] = {.pText = "~m Move", .nKind = TMI_ACTION, .pfnAction = MoveItems};
+    items[1] = {.pText = "Copies", .nKind = TMI_INT, .pfnAction = MoveItems};
+    items[2] = {"~q Quit", TMI_EXIT};
+    items[3] = {};
+    TextMenu menu{.pTitle = "M", .pItems = items, .nFlags = TMF_REINIT};
+    std::string out = Run(menu, "m\n1 5\nm\nq\n");
+    EXPECT_EQ(calls.action, 3);
+    EXPECT_EQ(Count(out, "\f\nM:"), 4);
+    PutMem(menu.pItems);
+}
+
 // --- The flags -----------------------------------------------------------------
 
 TEST_F(RunLoop, KeepLeavesTheValueBuffers) {

@@ -10,11 +10,13 @@
 // through state actions. The values of a menu tree can be stored in and
 // restored from a settings file.
 //
-// Sections: model and settings files (TextMenu_model.cpp), entry validation
-// (TextMenu_validate.cpp), states, state actions and conditions
-// (TextMenu_states.cpp), the character screen buffer (TextMenu_screen.cpp),
-// drawing and the pick-list screen (TextMenu_draw.cpp), the run loop
-// (TextMenu_run.cpp), prompts and pass-phrase entry (TextMenu_prompt.cpp).
+// Sections: the model (TextMenu_model.cpp) and settings files
+// (TextMenu_settings.cpp), entry validation (TextMenu_validate.cpp), states,
+// state actions and conditions (TextMenu_states.cpp), the character screen
+// buffer (TextMenu_screen.cpp), drawing and the pick-list screen
+// (TextMenu_draw.cpp), the run loop (TextMenu_run.cpp), prompts and
+// pass-phrase entry (TextMenu_prompt.cpp); the catalogue texts they share
+// (TextMenu_text.cpp).
 // Every fixed label and message comes from the core string store (NlsUtils.h,
 // groups 25 and 30); NlsTtyMenu...Cvt fill item texts from group 25.
 //
@@ -271,8 +273,10 @@ int PrintMenu(TextMenu *menu, int longest, int titleWidth);
 // with the items taken; the last item taken.
 TextMenuItem *PrintMenuBarItem(TextMenuItem *header, int kind, int *index, int *keys);
 // Draw the page of states of item beginning at state first; the number of
-// states drawn, or -1 when nothing can be drawn. *hidden receives the
-// page's hidden states (bit k for the page's state k).
+// states drawn (0 when the list ends before the page is full, so that the
+// next page is the first again), or -1 when nothing can be drawn (screen too
+// small, or first beyond the list). *hidden receives the page's hidden
+// states (bit k for the page's state k).
 int PrintPickOneManyScreen(TextMenuItem *item, intptr_t *hidden, int first);
 // Longest state name of each column of rows - 6 states; the largest.
 int GetColumnWidths(TextScreen *screen, TextMenuItem *item, int *widths);

@@ -124,3 +124,20 @@ char *NlsGuiStrCvt(const char *source, int group, char *target, size_t targetSiz
 // c(k) (signed 8-bit) at positions k = 1, 2, ...: sum c(k) * k * k, and sum
 // c(k), both modulo 2^32. "0000000000000000" for an empty or null text.
 char *NlsCalcStrVal(const char *text);
+
+// ---------------------------------------------------------------------------
+// Menu texts (TextMenu.h): item texts filled from group 25 of the core store
+// ---------------------------------------------------------------------------
+
+struct TextMenuItem;
+
+// *text = a new copy of text 25/index (the caller owns it; an earlier text
+// is not released).
+void NlsTtyMenuCvt(const char **text, int index);
+// For item i = 0 .. count - 1: a new copy of text 25/(first + i), cut at 127
+// characters, into the item's pText, pStates or pPrompt respectively. The
+// texts are taken unchanged: their hot-key marks and state lists are read by
+// the menu engine.
+void NlsTtyMenuItemCvt(TextMenuItem *items, int first, int count);
+void NlsTtyMenuItemStateCvt(TextMenuItem *items, int first, int count);
+void NlsTtyMenuItemPromptCvt(TextMenuItem *items, int first, int count);

@@ -1,0 +1,497 @@
+// TextMenu: entry validation. Every value typed into an entry item is tested
+// against a short format text before it is accepted:
+//
+//   d(min,max)-c...   decimal integer; -c forbids the character c
+//   x(min,max)        begins with a hexadecimal number
+//   D(min,max-c...)   decimal number in extended precision
+//   f(min,max)        decimal number with at most one "."
+//   A(min,max)+c...   letters and digits, plus the characters given with +c
+//   a(min,max)+c...   letters, plus +c
+//   p(min,max)+c...   printable characters, plus +c
+//   L(min,max), t(min,max)   any characters; only the length counts
+//   !(text)           the entry must not be text
+//   &                 the next term is tested too, from the entry's start
+//   |                 the entry is accepted when evaluation gets here
+//   anything else     a literal the entry's next character must equal
+//
+// An upper bound of 0 switches a term's range or length check off. A
+// rejection is shown with PostMsg (which waits for Return) and reported as
+// a ValidateResult.
+#include "TextMenu.h"
+
+#include "NlsUtils.h"
+#include "TextMenu_private.h"
+#include "utils.h"
+
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+using namespace menu_detail;
+
+char *pErrIntRange = nullptr;
+char *pErrFloatRange = nullptr;
+char *pErrLongRange = nullptr;
+char NlsBuf[NlsBufSize];
+
+namespace {
+
+// Built-in English texts; a stored text must take the same arguments.
+const char IntRangeText[] = "This number must be between %i to %i.";
+const char HexRangeText[] = "This number must be between %x to %x.";
+const char LongRangeText[] = "This number must be between %Lg to %Lg.";
+const char FloatRangeText[] = "This number must be between %f to %f.";
+const char DigitText[] = "Invalid digit:  %c\n";
+const char NumberCharText[] = "Invalid character '%c'\nThis text may contain \"0123456789.\"";
+const char TwoDotsText[] = "Only one '.' may be entered.";
+const char AlnumText[] = "Invalid character '%c'\nThis text may contain \"abc..zABC..Z012..9%s\"";
+const char AlphaText[] = "Invalid character '%c'\nThis text may contain \"abc..zABC..Z%s\"";
+const char LengthRangeText[] = "The entry must be %i to %i characters long.";
+const char LengthExactText[] = "The entry must be exactly %i characters long.";
+const char ForbiddenText[] = "Invalid entry \"%s\"";
+const char LiteralText[] = "Invalid character %c\n%c was expected after \"%s\"";
+
+enum : int {
+    IntRangeIndex = 1003,
+    HexRangeIndex = 1004,
+    FloatCharIndex = 1006,
+    AlnumIndex = 1007,
+    AlphaIndex = 1008,
+    ForbiddenIndex = 1009,
+    LiteralIndex = 1010,
+    TwoDotsIndex = 1020,
+    LongRangeIndex = 1024,
+    LengthRangeIndex = 42,
+    LengthExactIndex = 44,
+};
+
+// The three range texts are fetched together once and kept for the run;
+// an empty kept text stands for one the store does not have.
+void FetchRangeTexts() {
+    if (pErrIntRange != nullptr) return;
+    char buffer[NlsFetchBufSize];
+    pErrIntRange = SaveStr_(FetchTextOr(MenuGroup, IntRangeIndex, buffer, ""));
+    pErrFloatRange = SaveStr_(FetchTextOr(MenuGroup, HexRangeIndex, buffer, ""));
+    pErrLongRange = SaveStr_(FetchTextOr(MenuGroup, LongRangeIndex, buffer, ""));
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+// Show a kept range text, checked against model.
+[[gnu::format(printf, 2, 3)]] void ShowKept(const char *kept, const char *model, ...) {
+    if (kept == nullptr || *kept == '\0') return;
+    const char *format = NlsCheckFormat(kept, model) ? kept : model;
+    va_list args;
+    va_start(args, model);
+    VPostMsg(format, args);
+    va_end(args);
+}
+#pragma GCC diagnostic pop
+
+bool IsDigit(char c) {
+    return isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+bool IsHexDigit(char c) {
+    return isxdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// Unsigned decimal digits at f, clamped; f moves past them.
+long long ReadUnsigned(const char *&f) {
+    long long v = 0;
+    while (IsDigit(*f)) {
+        if (v < 100000000000LL) v = v * 10 + (*f - '0');
+        ++f;
+    }
+    return v;
+}
+
+// Advance over one character, never past the terminator.
+void SkipOne(const char *&s) {
+    if (*s != '\0') ++s;
+}
+
+// "x(min,max)": the letter and "(", the lower bound, one character, the
+// upper bound, one character. A missing bound counts as 0.
+void ReadBounds(const char *&f, long long &min, long long &max) {
+    SkipOne(f);
+    SkipOne(f);
+    min = ReadUnsigned(f);
+    SkipOne(f);
+    max = ReadUnsigned(f);
+    SkipOne(f);
+}
+
+// +c / -c pairs directly at f.
+struct Modifiers {
+    char plus[128];
+    char minus[128];
+    size_t nPlus = 0;
+    size_t nMinus = 0;
+
+    void Read(const char *&f) {
+        while ((*f == '+' || *f == '-') && f[1] != '\0') {
+            if (*f == '+' && nPlus < sizeof plus - 1) plus[nPlus++] = f[1];
+            if (*f == '-' && nMinus < sizeof minus - 1) minus[nMinus++] = f[1];
+            f += 2;
+        }
+        plus[nPlus] = '\0';
+        minus[nMinus] = '\0';
+    }
+    bool Allows(char c) const { return memchr(plus, c, nPlus) != nullptr; }
+    bool Forbids(char c) const { return memchr(minus, c, nMinus) != nullptr; }
+};
+
+// The characters of the entry matched so far (for the literal message).
+struct Matched {
+    char text[512];
+    size_t n = 0;
+
+    void Clear() { n = 0; }
+    void Add(char c) {
+        if (n < sizeof text - 1) text[n++] = c;
+    }
+    const char *Text() {
+        text[n] = '\0';
+        return text;
+    }
+};
+
+// Move f to the next "|", "&" or the end; the character found there.
+char SkipToOperator(const char *&f) {
+    while (*f != '\0' && *f != '|' && *f != '&')
+        ++f;
+    return *f;
+}
+
+// What evaluation does after a satisfied term: accept at "|" or the end,
+// go on at "&".
+bool AcceptsAfterTerm(const char *&f) {
+    return SkipToOperator(f) != '&';
+}
+
+long long Clamp(long long v, long long lo, long long hi) {
+    return v < lo ? lo : v > hi ? hi : v;
+}
+
+// The hexadecimal number at p as "%x" reads it.
+unsigned long long ReadHex(const char *p) {
+    while (*p == ' ' || *p == '\t' || *p == '\n')
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && IsHexDigit(p[2])) p += 2;
+    unsigned long long v = 0;
+    for (; IsHexDigit(*p); ++p) {
+        if (v < 0x100000000ULL)
+            v = v * 16 + unsigned(IsDigit(*p) ? *p - '0' : tolower(*p) - 'a' + 10);
+    }
+    if (v > UINT_MAX) v = UINT_MAX;
+    return negative ? (UINT_MAX + 1ULL - v) & UINT_MAX : v;
+}
+
+// Copy the characters at p that satisfy keep into m; p moves past them and
+// one more character (never past the entry's end).
+template <typename Keep>
+void TakeNumber(const char *&p, Matched &m, Keep keep) {
+    while (*p != '\0' && keep(*p)) {
+        m.Add(*p);
+        ++p;
+    }
+    SkipOne(p);
+}
+
+// The length part of the A, a, p, L and t terms: 0 when it passes or the
+// format accepts at a "|", else the code to return (after the message).
+int CheckLength(const char *entry, long long min, long long max, const char *&f, bool &accept) {
+    long long len = (long long)strlen(entry);
+    accept = false;
+    if (max == 0 || (len >= min && len <= max)) return VE_OK;
+    if (SkipToOperator(f) == '|') {
+        accept = true;
+        return VE_OK;
+    }
+    int lo = int(Clamp(min, INT_MIN, INT_MAX));
+    int hi = int(Clamp(max, INT_MIN, INT_MAX));
+    if (min != max)
+        MenuNotice(LengthGroup, LengthRangeIndex, LengthRangeText, lo, hi);
+    else
+        MenuNotice(LengthGroup, LengthExactIndex, LengthExactText, lo);
+    return VE_LENGTH;
+}
+
+bool InClass(char term, char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    switch (term) {
+    case 'A':
+        return isalnum(u) != 0;
+    case 'a':
+        return isalpha(u) != 0;
+    default:
+        return isprint(u) != 0;
+    }
+}
+
+} // namespace
+
+int ValidateEntry(const char *entry, const char *format) {
+    if (format == nullptr) return VE_OK;
+    if (entry == nullptr) entry = "";
+    const char *f = format;
+    const char *p = entry;
+    Matched m;
+    FetchRangeTexts();
+
+    while (*f != '\0') {
+        char term = *f;
+        // "t" without "(" is read as "!"; "L" without "(" is an ordinary
+        // character.
+        char kind = term;
+        if ((term == 'L' || term == 't') && f[1] != '(') kind = term == 't' ? '!' : '\0';
+        switch (kind) {
+        case ' ':
+        case '\t':
+        case '\n':
+            ++f;
+            continue;
+        case '&':
+            ++f;
+            p = entry;
+            m.Clear();
+            continue;
+        case '|':
+            return VE_OK;
+
+        case 'd': {
+            // An entry without a number reads as 0 and meets the range check.
+            long long value = ReadNumber(p, nullptr);
+            TakeNumber(p, m, IsDigit);
+            long long min = 0;
+            long long max = 0;
+            ReadBounds(f, min, max);
+            Modifiers mods;
+            mods.Read(f);
+            for (const char *c = entry; *c != '\0'; ++c) {
+                if (mods.Forbids(*c) || !IsDigit(*c)) {
+                    PostMsg(DigitText, *c);
+                    return VE_CHARACTER;
+                }
+            }
+            if (max != 0 && (value < min || value > max)) {
+                ShowKept(pErrIntRange, IntRangeText, int(Clamp(min, INT_MIN, INT_MAX)),
+                         int(Clamp(max, INT_MIN, INT_MAX)));
+                return VE_RANGE;
+            }
+            break;
+        }
+
+        case 'x': {
+            unsigned long long value = ReadHex(p);
+            TakeNumber(p, m, IsHexDigit);
+            long long min = 0;
+            long long max = 0;
+            ReadBounds(f, min, max);
+            if (max != 0 && ((long long)value < min || (long long)value > max)) {
+                ShowKept(pErrFloatRange, HexRangeText, unsigned(Clamp(min, 0, UINT_MAX)),
+                         unsigned(Clamp(max, 0, UINT_MAX)));
+                return VE_RANGE;
+            }
+            break;
+        }
+
+        case 'D': {
+            char *end = nullptr;
+            long double value = strtold(p, &end);
+            if (end == p) value = 0;
+            TakeNumber(p, m, IsDigit);
+            // Bounds as "%Lg,%Lg" from after "D(".
+            const char *b = f;
+            SkipOne(b);
+            SkipOne(b);
+            long double min = strtold(b, &end);
+            if (end == b) min = 0;
+            long double max = 0;
+            if (end != b && *end == ',') {
+                const char *upper = end + 1;
+                max = strtold(upper, &end);
+                if (end == upper) max = 0;
+            }
+            // The position skips only the digits of the two bounds, so -c
+            // pairs count when they follow the upper bound directly.
+            f = b;
+            ReadUnsigned(f);
+            SkipOne(f);
+            ReadUnsigned(f);
+            Modifiers mods;
+            mods.Read(f);
+            for (const char *c = entry; *c != '\0'; ++c) {
+                if (mods.Forbids(*c) || !(IsDigit(*c) || *c == '.')) {
+                    PostMsg(NumberCharText, *c);
+                    return VE_CHARACTER;
+                }
+            }
+            if (max != 0 && !(value >= min && value <= max)) {
+                ShowKept(pErrLongRange, LongRangeText, min, max);
+                return VE_RANGE;
+            }
+            break;
+        }
+
+        case 'f': {
+            int dots = 0;
+            for (const char *c = p; *c != '\0'; ++c) {
+                if (*c == '.') {
+                    if (++dots > 1) {
+                        MenuNotice(MenuGroup, TwoDotsIndex, TwoDotsText);
+                        return VE_RANGE;
+                    }
+                } else if (!IsDigit(*c)) {
+                    MenuNotice(MenuGroup, FloatCharIndex, NumberCharText, *c);
+                    return VE_CHARACTER;
+                }
+            }
+            char *end = nullptr;
+            float value = strtof(p, &end);
+            if (end == p) value = 0;
+            TakeNumber(p, m, [](char c) { return IsDigit(c) || c == '.'; });
+            // Bounds as "%f,%f)" from after "f(".
+            const char *b = f;
+            SkipOne(b);
+            SkipOne(b);
+            float min = strtof(b, &end);
+            if (end == b) min = 0;
+            float max = 0;
+            if (end != b && *end == ',') {
+                const char *upper = end + 1;
+                max = strtof(upper, &end);
+                if (end == upper) max = 0;
+            }
+            const char *close = strchr(b, ')');
+            f = close != nullptr ? close + 1 : b + strlen(b);
+            if (max != 0.0f && (value < min || value > max)) {
+                PostMsg(FloatRangeText, double(min), double(max));
+                return VE_RANGE;
+            }
+            break;
+        }
+
+        case 'A':
+        case 'a':
+        case 'p': {
+            long long min = 0;
+            long long max = 0;
+            ReadBounds(f, min, max);
+            Modifiers mods;
+            mods.Read(f);
+            for (; *p != '\0'; ++p) {
+                if (InClass(term, *p) || mods.Allows(*p)) {
+                    m.Add(*p);
+                    continue;
+                }
+                if (SkipToOperator(f) == '|') return VE_OK;
+                if (term == 'a')
+                    MenuNotice(MenuGroup, AlphaIndex, AlphaText, *p, mods.plus);
+                else
+                    MenuNotice(MenuGroup, AlnumIndex, AlnumText, *p, mods.plus);
+                return VE_CHARACTER;
+            }
+            bool accept = false;
+            int result = CheckLength(entry, min, max, f, accept);
+            if (accept) return VE_OK;
+            if (result != VE_OK) return result;
+            break;
+        }
+
+        case 'L':
+        case 't': {
+            long long min = 0;
+            long long max = 0;
+            ReadBounds(f, min, max);
+            bool accept = false;
+            int result = CheckLength(entry, min, max, f, accept);
+            if (accept) return VE_OK;
+            if (result != VE_OK) return result;
+            break;
+        }
+
+        case '!': {
+            const char *text = f;
+            SkipOne(text);
+            SkipOne(text);
+            const char *close = strchr(text, ')');
+            size_t n = close != nullptr ? size_t(close - text) : strlen(text);
+            f = close != nullptr ? close + 1 : text + n;
+            if (strlen(entry) == n && strncmp(entry, text, n) == 0) {
+                MenuNotice(MenuGroup, ForbiddenIndex, ForbiddenText, entry);
+                return VE_FORBIDDEN;
+            }
+            break;
+        }
+
+        default:
+            if (*p != '\0' && *p == term) {
+                m.Add(*p);
+                ++p;
+                ++f;
+                continue;
+            }
+            if (SkipToOperator(f) == '|') return VE_OK;
+            if (m.n > 0) MenuNotice(MenuGroup, LiteralIndex, LiteralText, *p, term, m.Text());
+            return VE_CHARACTER;
+        }
+
+        // A satisfied term.
+        if (AcceptsAfterTerm(f)) return VE_OK;
+    }
+    return VE_OK;
+}
+
+int ValidateEntryDigit(const char *entry) {
+    if (entry == nullptr) return 0;
+    for (const char *p = entry; *p != '\0'; ++p)
+        if (!IsDigit(*p)) return static_cast<unsigned char>(*p);
+    return 0;
+}
+
+int getMinMax(const char *range, int *min) {
+    int lo = 0;
+    int hi = 0;
+    if (range != nullptr) {
+        const char *p = range;
+        if (*p != '\0' && !IsDigit(*p)) ++p;
+        lo = int(Clamp(ReadUnsigned(p), 0, INT_MAX));
+        SkipOne(p);
+        hi = IsDigit(*p) ? int(Clamp(ReadUnsigned(p), 0, INT_MAX)) : lo;
+    }
+    if (min != nullptr) *min = lo;
+    return hi;
+}
+
+char *ValidateEntryLen(const char *entry, const char *range) {
+    int min = 4;
+    int max = 4;
+    if (range != nullptr) max = getMinMax(range, &min);
+    int len = StrLen(entry);
+    if (len >= min && len <= max) return nullptr;
+    if (min != max)
+        Nlssnprintf(NlsBuf, sizeof NlsBuf, NlsGetCoreDB(), LengthGroup, LengthRangeIndex,
+                    LengthRangeText, min, max);
+    else
+        Nlssnprintf(NlsBuf, sizeof NlsBuf, NlsGetCoreDB(), LengthGroup, LengthExactIndex,
+                    LengthExactText, min);
+    return NlsBuf;
+}
+
+int ValidateEntryTty(const char *entry, const char *range) {
+    if (const char *message = ValidateEntryLen(entry, range); message != nullptr) {
+        PostMsg("%s", message);
+        return VE_LENGTH;
+    }
+    if (int c = ValidateEntryDigit(entry); c != 0) {
+        PostMsg(DigitText, c);
+        return VE_CHARACTER;
+    }
+    return VE_OK;
+}

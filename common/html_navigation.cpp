@@ -2,6 +2,7 @@
 // back.
 #include "html.h"
 
+#include "MemMgr.h"
 #include "html_private.h"
 #include "utils.h"
 
@@ -33,6 +34,18 @@ struct BuildingFile {
     BuildingFile(const BuildingFile &) = delete;
     BuildingFile &operator=(const BuildingFile &) = delete;
 };
+
+// A relative link names a file beside the file that holds it: "b.html"
+// followed in help/a.html is help/b.html, wherever the program runs. The
+// name with the shown file's directory in front; none for an absolute or
+// remote link, or when the shown file's name has no directory.
+char *BesideShownFile(const char *link) {
+    HtmlFile *shown = ShownFile();
+    if (shown == nullptr || link[0] == '/' || strstr(link, "://") != nullptr) return nullptr;
+    const char *slash = strrchr(shown->pName, '/');
+    if (slash == nullptr) return nullptr;
+    return SaveStr("%.*s%s", int(slash - shown->pName + 1), shown->pName, link);
+}
 
 } // namespace
 
@@ -106,6 +119,11 @@ void ProcessLink(HtmlAnchor *anchor) {
     if (HtmlFile *file = FindHtmlFile(link)) {
         pCurrentPage = FirstPage(file);
         return;
+    }
+    if (char *beside = BesideShownFile(link)) {
+        HtmlFile *file = ParseHtmlFile(beside, nullptr); // a registered one is not read again
+        PutMem(beside);
+        if (file != nullptr) return;
     }
     if (ParseHtmlFile(link, nullptr) == nullptr) printf("Error in reading file %s\n", link);
 }

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace htmltest;
 
@@ -150,6 +154,46 @@ TEST_F(HtmlNavigation, LinkToAFileNotLoadedYetLoadsIt) {
     EXPECT_EQ(flBuildingFile, 0);
     unlink(path.c_str());
     rmdir(dir);
+}
+
+TEST_F(HtmlNavigation, RelativeLinksAreLookedForBesideTheirFileFirst) {
+    char dir[] = "/tmp/html_nav_testXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string base = dir;
+    auto write = [](const std::string &path, const char *text) {
+        FILE *f = fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fputs(text, f);
+        fclose(f);
+    };
+    ASSERT_EQ(mkdir((base + "/help").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((base + "/cwd").c_str(), 0755), 0);
+    write(base + "/help/a.html",
+          "<html><body><a href=\"b.html#x\">b</a> <a href=\"c.html\">c</a></body></html>");
+    write(base + "/help/b.html",
+          "<html><body>B</body></html><html page=\"x\"><body>X</body></html>");
+    write(base + "/cwd/c.html", "<html><body>C in the current directory</body></html>");
+    char saved[4096];
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(chdir((base + "/cwd").c_str()), 0);
+
+    HtmlFile *a = ParseHtmlFile((base + "/help/a.html").c_str(), nullptr);
+    ASSERT_NE(a, nullptr);
+    HtmlProcessLink(Inside(1));
+    ASSERT_EQ(FileIndex, 2);
+    EXPECT_EQ(std::string(aFile[1]->pName), base + "/help/b.html");
+    EXPECT_EQ(pCurrentPage, Page(aFile[1], 2));
+    // Not beside it: the name as given, from the current directory.
+    CurrentFile = 0;
+    pCurrentPage = Page(a, 1);
+    HtmlProcessLink(Inside(2));
+    ASSERT_EQ(FileIndex, 3);
+    EXPECT_STREQ(aFile[2]->pName, "c.html");
+    EXPECT_EQ(Text(aFile[2]), "C in the current directory\n");
+
+    EXPECT_EQ(chdir(saved), 0);
+    std::string command = "rm -rf '" + base + "'";
+    EXPECT_EQ(system(command.c_str()), 0);
 }
 
 TEST_F(HtmlNavigation, LinkToAMissingFileReportsAndStays) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -148,6 +149,33 @@ TEST_F(Menudemo, FrenchTexts) {
     Result r = Run("q\n", "", "fr_FR.UTF-8");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Configuration d'une file d'impression"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("La file n'est pas appliqu"), std::string::npos);
+}
+
+TEST_F(Menudemo, TheKeyHOpensTheHelpPagesInstalledBesideTheProgram) {
+    // Run from another directory: help, the entries page, back, the printer
+    // models, leave the help, then a value is still taken and applied.
+    Result r = Run("h\n2\nb\n6\ne\n1 lp7\na\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(" or h for help"), std::string::npos);
+    std::vector<size_t> at;
+    for (const char *text :
+         {"Printer queue configuration: help", "| 7 Paper width | ,---------+-----,",
+          "This dialogue defines one printer queue", "Every queue serves one printer",
+          "Printer queue configuration\n", "\nQueue lp7\n"}) {
+        size_t from = at.empty() ? 0 : at.back() + 1;
+        at.push_back(r.out.find(text, from));
+        ASSERT_NE(at.back(), std::string::npos) << text << "\n" << r.out;
+    }
+    EXPECT_EQ(r.out.find("Error"), std::string::npos);
+}
+
+TEST_F(Menudemo, FrenchHelpMenu) {
+    Result r = Run("h\n6\nq\nq\n", "", "fr_FR");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Aide de Corla"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" q) Quitter l'aide"), std::string::npos);
+    EXPECT_NE(r.out.find("Mod\xE8les d'imprimante"), std::string::npos);
     EXPECT_NE(r.out.find("La file n'est pas appliqu"), std::string::npos);
 }
 

@@ -2,7 +2,8 @@
 // interactive shell (dash: it leaves the terminal's modes as programs leave
 // them), keys are sent with send-keys and the screen is read with
 // capture-pane. The pass-phrase prompt must switch echo off while it reads
-// and give it back afterwards, also after a stop (Ctrl-Z) and fg.
+// and give it back afterwards, also after a stop (Ctrl-Z) and fg. The key h
+// opens the help pages, whose menu replaces the screen at every step.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -127,6 +128,17 @@ class Terminal : public testing::Test {
         ADD_FAILURE() << "no echo setting for " << tty;
         return false;
     }
+    // Wait until the visible screen (not the scroll-back) shows what.
+    bool WaitForScreen(const std::string &what) {
+        std::string visible;
+        for (int k = 0; k < 200; ++k) {
+            Tmux("capture-pane -p -t t", &visible);
+            if (visible.find(what) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ADD_FAILURE() << "the screen never showed \"" << what << "\":\n" << visible;
+        return false;
+    }
     void StartDemo() {
         Line("cd " + Quote(dir_) + " && " + Quote(program_));
         ASSERT_TRUE(WaitFor("Choose an item"));
@@ -155,6 +167,39 @@ TEST_F(Terminal, AConfigurationDialogue) {
     ASSERT_TRUE(WaitFor("Queue lp1"));
     ASSERT_TRUE(WaitFor("features      Duplex, Hole punch"));
     ASSERT_TRUE(WaitForPrompt()); // the program has ended
+}
+
+TEST_F(Terminal, HelpPagesOnTheKeyH) {
+    StartDemo();
+    ASSERT_TRUE(WaitForScreen("or h for help"));
+    Line("h");
+    ASSERT_TRUE(WaitForScreen("Printer queue configuration: help"));
+    ASSERT_TRUE(WaitForScreen(" 6) Printer models"));
+    EXPECT_TRUE(WaitForScreen("Corla Help"));
+    EXPECT_TRUE(WaitForScreen(" e) Exit Help"));
+    Line("1"); // a page of this file
+    ASSERT_TRUE(WaitForScreen("says how the printer is reached"));
+    Line("2"); // raw sockets, in the second file
+    ASSERT_TRUE(WaitForScreen("The job goes straight to the printer's own port"));
+    // Back: the first page of the second file, where the target was sought,
+    // then the page the first link left (moving to another file is no step).
+    Line("b");
+    ASSERT_TRUE(WaitForScreen("A queue hands each job to the printer"));
+    Line("b");
+    ASSERT_TRUE(WaitForScreen("Printer queue configuration: help"));
+    Line("2");
+    ASSERT_TRUE(WaitForScreen("| 7 Paper width | ,---------+-----,"));
+    Line("c"); // contents
+    ASSERT_TRUE(WaitForScreen("Printer queue configuration: help"));
+    Line("6"); // the printer help store
+    ASSERT_TRUE(WaitForScreen("| Plimto L10  | local port      | Banner page"));
+    Line("e"); // back in the dialogue
+    ASSERT_TRUE(WaitForScreen("Queue name"));
+    ASSERT_TRUE(WaitForScreen("or h for help"));
+    EXPECT_TRUE(Echo());
+    Line("q");
+    ASSERT_TRUE(WaitFor("The queue is not applied."));
+    ASSERT_TRUE(WaitForPrompt());
 }
 
 TEST_F(Terminal, PassPhraseWithEchoOffAlsoAfterAStop) {

@@ -6,13 +6,15 @@
 // the connection, and offers hot keys for a test page, the administrator
 // pass phrase, restoring the defaults, applying and quitting. The key s
 // stores the settings in a file; a settings file named on the command line
-// is restored at start.
+// is restored at start. The key h opens the help pages installed beside the
+// program (help/menudemo.html) in the terminal help viewer (HelpTty.h).
 //
 //   menudemo [-n] [settings file]
 //
 // -n applies the settings without asking anything (the queue definition is
 // printed). Labels and messages come from group 40 of the core string store.
 #include "Dbm.h"
+#include "HelpTty.h"
 #include "MemMgr.h"
 #include "NlsUtils.h"
 #include "TextMenu.h"
@@ -464,11 +466,11 @@ int main(int argc, char **argv) {
     my_name = SaveStr_(StripPath(argv[0]));
     pToolPath = GetToolPath(argv[0]);
     FillMenuTexts();
-    // Help on the key h comes with the help viewer: a program that links it
-    // sets pfnTtyHtmlHelp, and the menu then offers it.
-    pTtyHtmlName = "menudemo.html";
+    // Help on the key h: the help pages live beside the program.
+    pTtyHtmlName = SaveStr("%s/help/menudemo.html", pToolPath);
     pTtyHtmlTitle = HelpTitle;
-    if (pfnTtyHtmlHelp != nullptr) MainMenu.nFlags |= TMF_HELP;
+    pfnTtyHtmlHelp = TtyHtmlHelp;
+    MainMenu.nFlags |= TMF_HELP;
 
     const char *settings = nullptr;
     for (int k = 1; k < argc; ++k) {

@@ -25,25 +25,30 @@
 
 #include <cstddef>
 
-inline constexpr int HelpCommonItemCount = 6;         // the fixed tail, end mark included
-inline constexpr int HelpExtraItems = 7;              // page text + the fixed tail
-inline constexpr size_t RedirectKeySize = 64;         // a redirect key: 63 characters
-inline constexpr size_t HelpNameSize = 2048;          // a name buffer CheckForRedirect may fill
-inline constexpr int HelpLabelMax = 127;              // characters of a link label or the title
-inline constexpr int HelpLabelGroup = 20;             // the fixed labels: 20/150 to 20/152
-inline constexpr int HelpTitleGroup = 30;             // the title: 30/22
-inline constexpr int HelpTitleIndex = 22;             //
+inline constexpr int HelpCommonItemCount = 6; // the fixed tail, end mark included
+inline constexpr int HelpExtraItems = 7;      // page text + the fixed tail
+inline constexpr size_t RedirectKeySize = 64; // a redirect key: 63 characters
+inline constexpr size_t HelpNameSize = 2048;  // a name buffer CheckForRedirect may fill
+inline constexpr int HelpLabelMax = 127;      // characters of a link label or the title
+inline constexpr int HelpLabelGroup = 20;     // the fixed labels: 20/150 to 20/152
+inline constexpr int HelpTitleGroup = 30;     // the title: 30/22, "%s Help"
+inline constexpr int HelpTitleIndex = 22;
 inline constexpr char PrtHelpStoreName[] = "PrtHelp"; // the printer help store
 
 static_assert(HelpNameSize == TtyHtmlNameSize, "the run loop hands over a buffer of this size");
 
-extern DbT *pPrtHelpDB;   // the printer help store (redirect texts)
-extern TextMenu HelpMenu; // style 1, TMF_STAY | TMF_REINIT | TMF_KIND_BEFORE | TMF_COMPACT
-extern TextMenuItem *HelpMenuItems; // the items of the page shown (null until first built)
-extern int HelpMenuItemCnt;         // item slots in HelpMenuItems
-extern TextMenuItem
-    HelpCommonItems[HelpCommonItemCount]; // two grid headers, Exit, Contents, Back, end
-extern char RedirectKey[RedirectKeySize]; // the key found by CheckForRedirect
+// The printer help store (redirect texts).
+extern DbT *pPrtHelpDB;
+// The help menu: style 1, TMF_STAY | TMF_REINIT | TMF_KIND_BEFORE | TMF_COMPACT.
+extern TextMenu HelpMenu;
+// The items of the page shown (null until first built) and its slot count.
+extern TextMenuItem *HelpMenuItems;
+extern int HelpMenuItemCnt;
+// The fixed tail of every help menu: two empty grid headers, Exit Help,
+// Contents, Back, and the end mark.
+extern TextMenuItem HelpCommonItems[HelpCommonItemCount];
+// The key found by CheckForRedirect.
+extern char RedirectKey[RedirectKeySize];
 
 // Open help on a file (name may carry "#target", or be a redirect name) or
 // on text given for it, and run the help menu until the user leaves it with

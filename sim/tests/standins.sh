@@ -116,8 +116,10 @@ out=$("$standins/ps" -e)
 expect "ps -e header" "   PID TTY         TIME CMD" "$(echo "$out" | head -n 1)"
 expect_match "ps -e line of the background program: PID TTY M:SS NAME cut to 8" \
     "*$(printf '%6d' "$bg") ? * 0:0? pmrvqmmt" "$(echo "$out" | grep "^ *$bg ")"
-expect "every ps -e line has four words" "" \
-    "$(echo "$out" | awk 'NR > 1 && NF != 4 && $4 !~ / /' | head -n 1)"
+# A host process may name itself with blanks ("tmux: server"), so only the
+# three fields before the name are checked strictly.
+expect "every ps -e line is PID, TTY, TIME and a name" "" \
+    "$(echo "$out" | awk 'NR > 1 && (NF < 4 || $1 !~ /^[0-9]+$/ || $3 !~ /^[0-9]+:[0-9][0-9]$/)' | head -n 1)"
 conf ps-width 0
 expect_match "conf/ps-width 0 leaves names whole" "* pmrvqmmtty" \
     "$("$standins/ps" -e | grep "^ *$bg ")"

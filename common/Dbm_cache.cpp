@@ -532,18 +532,10 @@ DbLink *DbmTGetDbLinkList(DbT *db, const char *text) {
         DecodeKey(db, rec, decoded);
         if (strstr(decoded, text) == nullptr) continue;
         size_t keyLen = size_t(rec.nKeyLen), dataLen = size_t(DataLen(rec));
-        auto *link = static_cast<DbLink *>(GetMem(sizeof(DbLink)));
-        char *copy = static_cast<char *>(GetMem(keyLen + dataLen));
-        if (link == nullptr || copy == nullptr) {
-            PutMem(link);
-            PutMem(copy);
-            break;
-        }
-        memcpy(copy, decoded, keyLen);
-        CopyData(db, rec, copy + keyLen, int(dataLen));
-        link->pRecord = copy;
-        link->pRecData = copy + keyLen;
-        link->nRecSize = uint32_t(dataLen);
+        DbLink *link = dbm::NewDbLink(keyLen, dataLen);
+        if (link == nullptr) break;
+        memcpy(link->pRecord, decoded, keyLen);
+        CopyData(db, rec, link->pRecData, int(dataLen));
         *tail = link;
         tail = &link->pNext;
     }

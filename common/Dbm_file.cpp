@@ -347,17 +347,9 @@ DbLink *DbmGetDbLinkList(const char *name, const char *text) {
         if (strstr(RecBuf + KeyOffset, text) == nullptr) continue;
         size_t keyLen = size_t(RecordKeyLen(RecBuf));
         size_t dataLen = size_t(RecordDataLen(RecBuf));
-        auto *link = static_cast<DbLink *>(GetMem(sizeof(DbLink)));
-        char *copy = static_cast<char *>(GetMem(keyLen + dataLen));
-        if (link == nullptr || copy == nullptr) {
-            PutMem(link);
-            PutMem(copy);
-            break;
-        }
-        memcpy(copy, RecBuf + KeyOffset, keyLen + dataLen);
-        link->pRecord = copy;
-        link->pRecData = copy + keyLen;
-        link->nRecSize = uint32_t(dataLen);
+        DbLink *link = dbm::NewDbLink(keyLen, dataLen);
+        if (link == nullptr) break;
+        memcpy(link->pRecord, RecBuf + KeyOffset, keyLen + dataLen);
         *tail = link;
         tail = &link->pNext;
     }

@@ -191,4 +191,18 @@ void RetryPause() {
     if (nDbRetrySleep > 0) sleep(nDbRetrySleep);
 }
 
+DbLink *NewDbLink(size_t keyLen, size_t dataLen) {
+    auto *link = static_cast<DbLink *>(GetMem(sizeof(DbLink)));
+    auto *record = static_cast<char *>(GetMem(keyLen + dataLen));
+    if (link == nullptr || record == nullptr) {
+        PutMem(link);
+        PutMem(record);
+        return nullptr;
+    }
+    link->pRecord = record;
+    link->pRecData = record + keyLen;
+    link->nRecSize = uint32_t(dataLen);
+    return link;
+}
+
 } // namespace dbm

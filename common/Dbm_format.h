@@ -53,4 +53,9 @@ int WriteAll(int fd, const void *data, size_t n);
 // Sleep between two attempts to read a store.
 void RetryPause();
 
+// A new element of a record chain: one block holding keyLen key bytes and
+// dataLen data bytes (pRecData points behind the key), for the caller to
+// fill. None when memory runs out.
+DbLink *NewDbLink(size_t keyLen, size_t dataLen);
+
 } // namespace dbm

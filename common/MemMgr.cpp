@@ -47,7 +47,8 @@ namespace {
 // The 32-bit size fields hold at most this; larger requests are refused.
 constexpr uint64_t MaxDedicatedSize = 0x7FFF0000; // largest multiple of 64 KiB <= INT32_MAX
 
-int fdZero = -2; // zero device: -2 not opened yet, -1 unavailable (calloc instead)
+MemBlock *pLastFound = nullptr; // the block FindBlock found last, while it exists
+int fdZero = -2;                // zero device: -2 not opened yet, -1 unavailable (calloc instead)
 
 void Poison([[maybe_unused]] const void *p, [[maybe_unused]] size_t n) {
 #if defined(CORLA_ASAN)
@@ -290,14 +291,20 @@ MemBlock *GetNewBlock(size_t size) {
 
 MemBlock *FindBlock(const void *address) {
     auto p = reinterpret_cast<uintptr_t>(address);
-    for (MemBlock *b = pMemB; b != nullptr; b = b->pNext) {
+    auto holds = [p](const MemBlock *b) {
         auto start = reinterpret_cast<uintptr_t>(b->pMemory);
-        if (p >= start && p - start < uintptr_t(b->Size)) return b;
-    }
+        return p >= start && p - start < uintptr_t(b->Size);
+    };
+    // Releases come in runs from the same block; asking the last block
+    // found first saves walking a long list.
+    if (pLastFound != nullptr && holds(pLastFound)) return pLastFound;
+    for (MemBlock *b = pMemB; b != nullptr; b = b->pNext)
+        if (holds(b)) return pLastFound = b;
     return nullptr;
 }
 
 void FreeBlock(MemBlock *block) {
+    if (block == pLastFound) pLastFound = nullptr;
     PopBlock(block);
     ReleaseRegion(block->pMemory, block->nMemoryBytes, block->flMemoryHeap);
     size_t headerBytes = block->nHeaderBytes;

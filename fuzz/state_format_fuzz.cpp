@@ -1,7 +1,7 @@
 // Fuzz target: state actions. Every item of a small menu of all value kinds
-// carries the input as its state actions (so P actions run each other),
-// and the actions are applied from each item. Afterwards text and submenu
-// words must be untouched and one-of values within their lists.
+// but the submenu carries the input as its state actions (so P actions run
+// each other), and the actions are applied from each item. Afterwards text
+// and submenu words must be untouched and one-of values within their lists.
 #include "TextMenu.h"
 
 #include <cstddef>
@@ -42,7 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     TextMenu menu{.pTitle = "fuzz", .pItems = items};
     for (TextMenuItem &item : items) {
         if (item.pText == nullptr) break;
-        item.pFormat = format.c_str();
+        // A submenu item's format lists the conditions that choose among an
+        // array of menus of the same length, both written by the program;
+        // this one names a single menu and keeps no format.
+        if (item.nKind != TMI_SUBMENU) item.pFormat = format.c_str();
         item.pfnAction = Callback;
         item.nStates = item.pStates != nullptr ? 3 + (item.nKind == TMI_MANY_OF) : 0;
     }

@@ -205,8 +205,8 @@ int TestState(TextMenu *menu, const char *term, int owner);
 int TestStateCondition(TextMenu *menu, const char *condition, int owner);
 // The submenu a kind-8 item leads to, or null.
 TextMenu *ValidateMenu(TextMenu *menu, int index);
-// 1 when the specification ("*", or numbers) matches value.
-int TestFormatState(const char *spec, intptr_t value);
+// 1 when the state selector ("*", or numbers) matches value.
+int TestFormatState(const char *selector, intptr_t value);
 // Apply the state actions (N, H, S, P groups) of item index.
 void ProcessStateFormat(TextMenu *menu, int index);
 // Settle pState (and, for kind 9, the value) on a shown state.

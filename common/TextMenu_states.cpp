@@ -2,7 +2,7 @@
 // submenu.
 //
 // State actions (pFormat of kinds 9 and 10) are groups separated by blanks:
-// an action letter, a state specification, and "{" list "}". N1{4,5} greys
+// an action letter, a state selector, and "{" list "}". N1{4,5} greys
 // items 4 and 5 out while the item is in state 1 (index 1) and shows them
 // otherwise; H hides; S1{7.3} presets item 7 to 3 and puts its old value
 // aside until the state changes again; P*{8} re-runs item 8's actions and
@@ -86,9 +86,9 @@ void ShowStateSelection(TextMenuItem *item, int n) {
 // State actions
 // ---------------------------------------------------------------------------
 
-int TestFormatState(const char *spec, intptr_t value) {
-    if (spec == nullptr) return 0;
-    const char *p = spec;
+int TestFormatState(const char *selector, intptr_t value) {
+    if (selector == nullptr) return 0;
+    const char *p = selector;
     while (*p != '\0') {
         if (*p == '*') return 1;
         // A piece that does not begin with a digit counts as the number 0.
@@ -126,7 +126,7 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n';
 }
 
-// S on item k: a value preset while the specification matches. Only items
+// S on item k: a value preset while the state selector matches. Only items
 // whose value is a plain number take part (a text or submenu word must never
 // be replaced by a number).
 void ApplySet(TextMenu *menu, int k, bool match, int v) {
@@ -184,21 +184,21 @@ void ProcessStateFormat(TextMenu *menu, int index) {
             ++f;
         if (*f == '\0') break;
         char action = *f++;
-        // The specification runs up to the "{".
-        char spec[64];
+        // The state selector runs up to the "{".
+        char selector[64];
         size_t n = 0;
         while (*f != '\0' && *f != '{' && !IsBlank(*f)) {
-            if (n < sizeof spec - 1) spec[n++] = *f;
+            if (n < sizeof selector - 1) selector[n++] = *f;
             ++f;
         }
-        spec[n] = '\0';
+        selector[n] = '\0';
         if (*f != '{') continue; // no list: the group is incomplete
         ++f;
         // The item's value is read again for every group: a P action in an
         // earlier group may have run callbacks that changed it.
         TextMenuItem *self = ItemAt(menu, index);
         if (self == nullptr) break;
-        bool match = TestFormatState(spec, self->nValue) != 0;
+        bool match = TestFormatState(selector, self->nValue) != 0;
         for (;;) {
             const char *start = f;
             int k = ReadDigits(f);

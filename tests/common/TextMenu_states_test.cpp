@@ -220,32 +220,32 @@ TEST_F(StateItem, HideFindsNamesAfterEscapedSeparators) {
     EXPECT_STREQ(states.text, "_a\\,b,, c");
 }
 
-// --- State specifications -------------------------------------------------------
+// --- State selectors ----------------------------------------------------------
 
-struct SpecCase {
-    const char *spec;
+struct SelectorCase {
+    const char *selector;
     intptr_t value;
     int result;
 };
 
-void PrintTo(const SpecCase &c, std::ostream *out) {
-    *out << '"' << (c.spec != nullptr ? c.spec : "(null)") << "\" with " << c.value;
+void PrintTo(const SelectorCase &c, std::ostream *out) {
+    *out << '"' << (c.selector != nullptr ? c.selector : "(null)") << "\" with " << c.value;
 }
 
-class TestFormatStateCases : public testing::TestWithParam<SpecCase> {};
+class TestFormatStateCases : public testing::TestWithParam<SelectorCase> {};
 
 TEST_P(TestFormatStateCases, Matches) {
-    EXPECT_EQ(TestFormatState(GetParam().spec, GetParam().value), GetParam().result)
-        << GetParam().spec << " with " << GetParam().value;
+    EXPECT_EQ(TestFormatState(GetParam().selector, GetParam().value), GetParam().result)
+        << GetParam().selector << " with " << GetParam().value;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Specs, TestFormatStateCases,
-    testing::Values(SpecCase{"*", 5, 1}, SpecCase{"1", 1, 1}, SpecCase{"1", 0, 0},
-                    SpecCase{"0;2", 2, 1}, SpecCase{"1-3", 3, 1}, SpecCase{"1-3", 2, 0},
-                    SpecCase{"12", 1, 0}, SpecCase{"", 0, 0}, SpecCase{nullptr, 0, 0},
-                    // a specification without a number reads as 0
-                    SpecCase{"x", 0, 1}, SpecCase{"x", 1, 0}, SpecCase{"1*", 3, 0}));
+    Selectors, TestFormatStateCases,
+    testing::Values(SelectorCase{"*", 5, 1}, SelectorCase{"1", 1, 1}, SelectorCase{"1", 0, 0},
+                    SelectorCase{"0;2", 2, 1}, SelectorCase{"1-3", 3, 1}, SelectorCase{"1-3", 2, 0},
+                    SelectorCase{"12", 1, 0}, SelectorCase{"", 0, 0}, SelectorCase{nullptr, 0, 0},
+                    // a selector without a number reads as 0
+                    SelectorCase{"x", 0, 1}, SelectorCase{"x", 1, 0}, SelectorCase{"1*", 3, 0}));
 
 // --- State actions ------------------------------------------------------------
 

@@ -30,9 +30,7 @@ class Queries : public SysLayerTest {
   protected:
     void SetUp() override {
         SysLayerTest::SetUp();
-        flInitSysCmd = 0;
-        for (int k = CmdCancel; k < CmdEnd; ++k)
-            ComList[k].path = "/usr/bin";
+        LocateAllIn("/usr/bin");
         UseFakeOs();
     }
     static std::string Take(char *text) {

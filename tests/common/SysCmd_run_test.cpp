@@ -20,9 +20,7 @@ class RunnerLines : public SysLayerTest {
   protected:
     void SetUp() override {
         SysLayerTest::SetUp();
-        flInitSysCmd = 0;
-        for (int k = CmdCancel; k < CmdEnd; ++k)
-            ComList[k].path = "/usr/bin";
+        LocateAllIn("/usr/bin");
         UseFakeOs();
     }
     std::string Log() const { return "/tmp/" + std::string(my_name) + ".log"; }

@@ -306,9 +306,7 @@ class FileCommands : public Files {
   protected:
     void SetUp() override {
         Files::SetUp();
-        flInitSysCmd = 0;
-        for (int k = CmdCancel; k < CmdEnd; ++k)
-            ComList[k].path = "/bin";
+        LocateAllIn("/bin");
         UseFakeOs();
     }
     std::string Run(const std::string &command) const {

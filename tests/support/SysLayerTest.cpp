@@ -244,6 +244,12 @@ void SysLayerTest::StandInShell() {
     ComList[CmdSh].path = dir_.c_str();
 }
 
+void SysLayerTest::LocateAllIn(const char *directory) {
+    flInitSysCmd = 0;
+    for (int k = CmdCancel; k < CmdEnd; ++k)
+        ComList[k].path = directory;
+}
+
 void SysLayerTest::UseFakeOs() {
     SysCmdOs = SysCmdOsCalls{FakeSystem, FakePopen, FakePclose, FakeSleep, FakeKill};
 }

@@ -78,6 +78,9 @@ class SysLayerTest : public ::testing::Test {
     void StandInShell();
     // Replace the runner's system calls with FakeOs.
     void UseFakeOs();
+    // The table as after a search that found every command in directory:
+    // no lazy lookup, every entry 2..81 located there.
+    static void LocateAllIn(const char *directory);
 
     std::string LogPath() const; // /tmp/<my_name>.log
     std::string ReadLog() const;

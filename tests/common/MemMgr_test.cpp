@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -191,6 +192,20 @@ TEST_F(MemMgrTest, FindBlockTreatsTheDataAreaAsHalfOpen) {
     EXPECT_EQ(FindBlock(b->pMemory - 1), nullptr);
     PutMem(b->pMemory + MemBlockSize); // one past the end: must not touch Nodes[2048]
     ExpectConsistent();
+    PutMem(p);
+}
+
+TEST_F(MemMgrTest, MappingsTakeOnePageMoreThanWholePages) {
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    void *p = GetMem(10);
+    void *big = GetMem(200000); // a dedicated block of 262,144 bytes
+    MemBlock *b = FindBlock(p);
+    MemBlock *d = FindBlock(big);
+    EXPECT_EQ(b->nMemoryBytes, (65536 / page + 1) * page);
+    EXPECT_EQ(b->nHeaderBytes, (sizeof(MemBlock) / page + 1) * page);
+    EXPECT_EQ(d->Size, 262144);
+    EXPECT_EQ(d->nMemoryBytes, (262144 / page + 1) * page);
+    PutMem(big);
     PutMem(p);
 }
 

@@ -10,6 +10,7 @@
 
 #include "Dbm_format.h"
 #include "MemMgr.h"
+#include "ScopedFile.h"
 #include "utils.h"
 
 #include <cctype>
@@ -54,17 +55,6 @@ bool KeyHasPrefix(const char *record, const char *key, size_t n) {
     return size_t(RecordKeyLen(record)) - 1 >= n && memcmp(record + KeyOffset, key, n) == 0;
 }
 
-// Owns a stream for the duration of one operation.
-struct File {
-    FILE *f = nullptr;
-    explicit File(FILE *opened) : f(opened) {}
-    File(const File &) = delete;
-    File &operator=(const File &) = delete;
-    ~File() {
-        if (f != nullptr) fclose(f);
-    }
-};
-
 bool StoreExists(const char *name) {
     char *path = dbm::NamedPath(name, "udb");
     int found = FindFile(nullptr, path);
@@ -100,7 +90,7 @@ void ReportWriteFailure(const char *name) {
 // Scan for the first record of key: 1 with the record in RecBuf.
 int FindRecord(const char *name, const char *key) {
     bool missing;
-    File in(OpenStore(name, missing));
+    ScopedFile in(OpenStore(name, missing));
     if (in.f == nullptr) return 0;
     while (GetData(in.f, RecBuf))
         if (KeyEquals(RecBuf, key)) return 1;
@@ -111,9 +101,9 @@ int FindRecord(const char *name, const char *key) {
 // when the store or its replacement could not be opened.
 int Rewrite(const char *name, const char *key, int n) {
     bool missing;
-    File in(OpenStore(name, missing));
+    ScopedFile in(OpenStore(name, missing));
     if (in.f == nullptr) return -1;
-    File out(OpenNewDataBase(name));
+    ScopedFile out(OpenNewDataBase(name));
     if (out.f == nullptr) return -1;
     int purged = PurgeRecord(name, in.f, out.f, key, n);
     if (purged && !CommitStore(name, out.f)) {
@@ -208,10 +198,10 @@ int DbmPutRecord(const char *name, const char *key, const void *data, int size) 
     if (len > DbMaxPayload) return 0; // a longer record could never be read back
 
     bool missing;
-    File in(OpenStore(name, missing));
+    ScopedFile in(OpenStore(name, missing));
     // A store that exists but cannot be opened must not be started afresh.
     if (in.f == nullptr && !missing) return 0;
-    File out(OpenNewDataBase(name));
+    ScopedFile out(OpenNewDataBase(name));
     if (out.f == nullptr) return 0;
     if (in.f != nullptr && !PurgeRecord(name, in.f, out.f, key, 0)) return 0;
 
@@ -257,7 +247,7 @@ int DbmGetRecordSize(const char *name, const char *key) {
 int DbmGetNextRecord(const char *name, void *buffer) {
     if (name == nullptr || buffer == nullptr) return 0;
     bool missing;
-    File in(OpenStore(name, missing));
+    ScopedFile in(OpenStore(name, missing));
     if (in.f == nullptr) return 0;
     for (int i = 0; i <= NextRecordCursor; ++i)
         if (!GetData(in.f, RecBuf)) return 0;
@@ -270,7 +260,7 @@ int DbmGetNextRecord(const char *name, void *buffer) {
 char *DbmGetRecordList(const char *name, const char *prefix, const char *suffix) {
     if (name == nullptr || prefix == nullptr || suffix == nullptr) return nullptr;
     bool missing;
-    File in(OpenStore(name, missing));
+    ScopedFile in(OpenStore(name, missing));
     if (in.f == nullptr) return nullptr;
     size_t prefixLen = strlen(prefix), suffixLen = strlen(suffix);
     char *list = nullptr;
@@ -340,7 +330,7 @@ int DbmCopyRecord(const char *name, const char *oldKey, const char *newKey) {
 DbLink *DbmGetDbLinkList(const char *name, const char *text) {
     if (name == nullptr || text == nullptr) return nullptr;
     bool missing;
-    File in(OpenStore(name, missing));
+    ScopedFile in(OpenStore(name, missing));
     if (in.f == nullptr) return nullptr;
     DbLink *first = nullptr, **tail = &first;
     while (GetData(in.f, RecBuf)) {
@@ -368,7 +358,7 @@ void DbmFreeDbLinkList(DbLink *chain) {
 void DumpDbm(const char *name) {
     if (name == nullptr) return;
     char *path = SaveStr("%s.db", name);
-    File in(OpenFile(nullptr, path, "rb", ErrReport));
+    ScopedFile in(OpenFile(nullptr, path, "rb", ErrReport));
     PutMem(path);
     if (in.f == nullptr) return;
     while (GetData(in.f, RecBuf)) {

@@ -3,6 +3,7 @@
 #include "utils.h"
 
 #include "MemMgr.h"
+#include "ScopedFile.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -96,13 +97,11 @@ int OpenRawFile(const char *path, int flags) {
 
 char *FileSearch(const char *path, const char *text, int level) {
     static char line[FileSearchSize];
-    FILE *file = OpenFile(nullptr, path, "rt", level);
-    if (file == nullptr) return nullptr;
-    char *found = nullptr;
-    while (found == nullptr && fgets(line, FileLineChars + 1, file) != nullptr)
-        if (text == nullptr || strstr(line, text) != nullptr) found = line;
-    fclose(file);
-    return found;
+    ScopedFile file(OpenFile(nullptr, path, "rt", level));
+    if (file.f == nullptr) return nullptr;
+    while (fgets(line, FileLineChars + 1, file.f) != nullptr)
+        if (text == nullptr || strstr(line, text) != nullptr) return line;
+    return nullptr;
 }
 
 int OpenInputFile(const char *path, int level) {
@@ -190,43 +189,36 @@ void CloseInputFile() {
 }
 
 int GetFileContent(const char *directory, const char *name) {
-    FILE *file = OpenJoined(directory, name, "/");
-    if (file == nullptr) return 0;
-    size_t n = fread(LineBuf, 1, LineBufSize - 1, file);
+    ScopedFile file(OpenJoined(directory, name, "/"));
+    if (file.f == nullptr) return 0;
+    size_t n = fread(LineBuf, 1, LineBufSize - 1, file.f);
     LineBuf[n] = '\0';
-    fclose(file);
     return 1;
 }
 
 int GetFileContentR(const char *directory, const char *name, char *buffer, int size) {
     if (buffer == nullptr || size < 0) return 0;
-    FILE *file = OpenJoined(directory, name, "/");
-    if (file == nullptr) return 0;
-    size_t n = fread(buffer, 1, size_t(size), file);
+    ScopedFile file(OpenJoined(directory, name, "/"));
+    if (file.f == nullptr) return 0;
+    size_t n = fread(buffer, 1, size_t(size), file.f);
     buffer[n] = '\0';
-    fclose(file);
     return 1;
 }
 
 char *GetSavedFileContent(const char *directory, const char *name) {
     SavedFileSize = 0;
-    FILE *file = OpenJoined(directory, name, "/");
-    if (file == nullptr) return nullptr;
+    ScopedFile file(OpenJoined(directory, name, "/"));
+    if (file.f == nullptr) return nullptr;
     struct stat st;
-    if (fstat(fileno(file), &st) != 0 || st.st_size <= 0) {
-        fclose(file);
-        return nullptr;
-    }
+    if (fstat(fileno(file.f), &st) != 0 || st.st_size <= 0) return nullptr;
     auto size = size_t(st.st_size);
     auto *text = static_cast<char *>(GetMem(size + 1));
     if (text == nullptr) {
-        fclose(file);
         ErrorMsg(ErrReport, 0, "%s", OutOfMem);
         return nullptr;
     }
     // A file that shrank meanwhile yields what is there now.
-    size_t n = fread(text, 1, size, file);
-    fclose(file);
+    size_t n = fread(text, 1, size, file.f);
     if (n == 0) {
         PutMem(text);
         return nullptr;

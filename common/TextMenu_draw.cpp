@@ -408,7 +408,8 @@ int PrintPickOneManyScreen(TextMenuItem *item, intptr_t *hidden, int first) {
 
     TextScreen *screen = PickScreen;
     int columns = screen->nColumns;
-    int perColumn = std::min(screen->nRows - 6, states);
+    // A page holds rows - 6 states a column, however short the list.
+    int perColumn = screen->nRows - 6;
     if (perColumn < 1) return -1;
     int columnCount = std::min((states + perColumn - 1) / perColumn, PickMaxColumns);
     int firstColumn = first / perColumn;

@@ -32,6 +32,7 @@ namespace {
 // letters, digits, "-", "_" and "/", 1 to 255 characters.
 const char SettingsFileFormat[] = "/A(1,255)+-+_+/";
 const char QuitSettingsFile[] = ".settings";
+const char InputEndedText[] = "the input has ended";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -369,7 +370,12 @@ int RunMenu(TextMenu *menu, const char *settingsFile, int interactive) {
         int count = PrintMenu(menu, longest, titleWidth);
         if (Gets(LineBuf, int(LineBufSize)) == nullptr) {
             char buffer[NlsFetchBufSize];
-            SysError("%s", FetchTextOr(MenuGroup, 1016, buffer, "reading from standard input"));
+            const char *what = FetchTextOr(MenuGroup, 1016, buffer, "reading from standard input");
+            if (ferror(stdin)) SysError("%s", what);
+            // At the end of the input the system error text would only say
+            // "Success": say that the input ended.
+            fprintf(stderr, "\n%s: %s : %s\n", my_name, what, InputEndedText);
+            exit(1);
         }
 
         if (LineBuf[0] == '\0' && (menu->nFlags & TMF_STAY) == 0) {

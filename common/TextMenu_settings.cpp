@@ -181,8 +181,10 @@ void LoadValues(TextMenu *menu, int depth) {
             ++valueLen;
         if (valueLen > 0 && value[valueLen - 1] == ']') --valueLen;
 
+        // A line with nothing after its "]" is not used; the line end (with
+        // or without a carriage return) is not something after it.
         const char *close = strchr(line, ']');
-        if (close == nullptr || close[1] == '\0') continue;
+        if (close == nullptr || close[strspn(close + 1, "\r\n") + 1] == '\0') continue;
         ApplyLine(menu, int(index), value, valueLen, close + 1);
     }
 }

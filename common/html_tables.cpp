@@ -310,15 +310,16 @@ HtmlTable *GetTextTable(HtmlFile *file, HtmlItem *item, int availableWidth) {
     }
     --HtmlTableDepth;
 
-    if (hasTotal) {
-        for (int c = 0; c < cols; ++c)
-            if (fixed[c] >= 0) widths[c] = fixed[c];
-    } else {
-        int64_t sum = int64_t(cols) * 2 * table->nPadding + cols + 1;
-        for (int c = 0; c < cols; ++c)
-            sum += widths[c];
-        total = ClampWidth(sum);
+    // A column is never narrower than its text (or than the page fixed it),
+    // or the text would overwrite the rule after it: a given total width
+    // narrower than the columns grows to hold them; a wider one widens the
+    // last column.
+    int64_t sum = int64_t(cols) * 2 * table->nPadding + cols + 1;
+    for (int c = 0; c < cols; ++c) {
+        if (hasTotal && fixed[c] >= 0) widths[c] = std::max(widths[c], fixed[c]);
+        sum += widths[c];
     }
+    total = hasTotal ? std::max(total, ClampWidth(sum)) : ClampWidth(sum);
     int64_t height = rows + 1;
     for (int r = 0; r < rows; ++r)
         height += heights[r];

@@ -295,7 +295,7 @@ TEST_F(PickList, FiveStatesInOneColumn) {
     TextMenuItem item{.pText = "Level", .nKind = TMI_ONE_OF, .pStates = states.text, .nValue = 2};
     StdioScript io;
     intptr_t hidden = -1;
-    EXPECT_EQ(PrintPickOneManyScreen(&item, &hidden, 0), 5);
+    EXPECT_EQ(PrintPickOneManyScreen(&item, &hidden, 0), 0); // the list ends before the page
     EXPECT_EQ(hidden, intptr_t(1) << 3);
     std::string out = io.Output();
     ASSERT_EQ(out.size(), 1919u);
@@ -318,7 +318,7 @@ TEST_F(PickList, ManyOfMarksEverySelectedState) {
         .pText = "Features", .nKind = TMI_MANY_OF, .pStates = states.text, .nValue = 0b1010};
     StdioScript io;
     intptr_t hidden = 0;
-    EXPECT_EQ(PrintPickOneManyScreen(&item, &hidden, 0), 4);
+    EXPECT_EQ(PrintPickOneManyScreen(&item, &hidden, 0), 0);
     std::string out = io.Output();
     EXPECT_EQ(Row(out, 3), Pad("     1) None"));
     EXPECT_EQ(Row(out, 4), Pad(" ->  2) Duplex"));
@@ -349,6 +349,32 @@ TEST_F(PickList, LongListsArePagedByColumns) {
     EXPECT_EQ(Row(out, 3), Pad("    37) State number 37 with a long name"));
     EXPECT_EQ(Row(out, 4), Pad(" -> 38) State number 38 with a long name"));
     EXPECT_EQ(PrintPickOneManyScreen(&item, &hidden, 40), -1); // beyond the list
+}
+
+// The count drawn, or 0 when the list ends before the page does: on 80 x 24
+// a column holds 18 states and two columns of these names fit a page.
+TEST_F(PickList, ThePageCountIsZeroWhenTheListEndsBeforeThePage) {
+    struct Case {
+        int states;
+        int first;
+        int result;
+    };
+    for (Case c : {Case{5, 0, 0}, Case{17, 0, 0}, Case{18, 0, 18}, Case{19, 0, 0}, Case{36, 0, 36},
+                   Case{37, 0, 36}, Case{37, 36, 0}, Case{72, 36, 36}}) {
+        std::string list;
+        for (int k = 1; k <= c.states; ++k)
+            list += "_A state with a long name" + std::string(k < 10 ? "0" : "") +
+                    std::to_string(k) + ",";
+        States states(list);
+        TextMenuItem item{.pText = "Pick", .nKind = TMI_ONE_OF, .pStates = states.text};
+        intptr_t hidden = 0;
+        StdioScript io;
+        if (c.first > 0) {
+            ASSERT_GE(PrintPickOneManyScreen(&item, &hidden, 0), 0);
+        }
+        EXPECT_EQ(PrintPickOneManyScreen(&item, &hidden, c.first), c.result)
+            << c.states << " states from " << c.first;
+    }
 }
 
 TEST_F(PickList, TooFewRows) {
@@ -383,7 +409,7 @@ TEST_F(PickList, NamesLongerThanTheLineAreCut) {
     TextMenuItem item{.pText = "P", .nKind = TMI_ONE_OF, .pStates = states.text};
     StdioScript io;
     intptr_t hidden = 0;
-    EXPECT_EQ(PrintPickOneManyScreen(&item, &hidden, 0), 1); // a full page of one
+    EXPECT_EQ(PrintPickOneManyScreen(&item, &hidden, 0), 0); // the list ends before the page
     std::string out = io.Output();
     // Cut to the line's end, nothing spilled into the next line.
     EXPECT_EQ(Row(out, 3, 60), " ->  1) " + std::string(49, 'n') + "...");

@@ -511,7 +511,10 @@ TEST_F(RunLoop, EndOfInputEndsTheProgram) {
     StdioScript io("1\n");
     ChildEnd end = InChild([&] { RunMenu(&menu, nullptr, 1); });
     EXPECT_EQ(end.status, 1);
-    EXPECT_NE(end.err.find("menutest: reading from standard input"), std::string::npos);
+    EXPECT_NE(end.err.find("menutest: reading from standard input : the input has ended\n"),
+              std::string::npos)
+        << end.err;
+    EXPECT_EQ(end.err.find("Success"), std::string::npos) << end.err;
     EXPECT_EQ(Count(io.Output(), "\f\nM:"), 2);
 }
 

@@ -214,6 +214,18 @@ TEST_F(LoadLines, UnusableLinesAreSkipped) {
     EXPECT_EQ(items[1].nValue, 9);
 }
 
+// The line end is not something after the "]": the same line is ignored
+// with its line feed, with CR LF, and as the file's last line without one.
+TEST_F(LoadLines, NothingButTheLineEndAfterTheBracketIsNothing) {
+    for (const char *last : {"1[6]\n", "1[6]\r\n", "1[6]", "0[x]\n"}) {
+        Load(menu, std::string("0[kept] 12 0\n1[9] 13 0\n") + last);
+        EXPECT_EQ(items[1].nValue, 9) << last;
+        EXPECT_STREQ(TextMenuText(&items[0]), "kept") << last;
+    }
+    Load(menu, "1[6] 13");
+    EXPECT_EQ(items[1].nValue, 6); // something after the "]", no line end
+}
+
 TEST_F(LoadLines, ALongValueIsCutTo255Characters) {
     std::string value(300, 'v');
     Load(menu, "0[" + value + "] 12 0\n");

@@ -54,6 +54,13 @@ const Golden kElements[] = {
     {"padded two-row table",
      "<table border cellpadding=7><tr><td>a</td></tr><tr><td>bb</td></tr></table>",
      ",----,\n| a  |\n|----|\n| bb |\n'----'\n"},
+    // A column is never narrower than its text; a wider total width
+    // widens the last column.
+    {"table narrower than its text", "<table border width=35><tr><td>abcdefghij</td></tr></table>",
+     ",----------,\n|abcdefghij|\n'----------'\n"},
+    {"column fixed narrower than its text",
+     "<table border width=140><tr><td width=7>abc</td><td>d</td></tr></table>",
+     ",---+-------------,\n|abc|d            |\n'---+-------------'\n"},
     {"empty body", "", ""},
     {"stray /table", "a</table>b", "ab\n"},
     {"stray /a", "a</a>b", "ab\n"},
@@ -201,12 +208,13 @@ TEST_F(HtmlLayout, HostileTableNumbersNeverGoNegativeOrHuge) {
     }
 }
 
-TEST_F(HtmlLayout, SmallPixelWidthGivesAnEmptyFrameNotANegativeOne) {
+TEST_F(HtmlLayout, SmallPixelWidthGivesTheFrameOfTheTextNotANegativeOne) {
     HtmlFile *file =
         Load("<html><body><table border width=1><tr><td>ab</td></tr></table></body></html>");
     HtmlTable *table = FirstTable(Page(file, 1));
     ASSERT_NE(table, nullptr);
-    EXPECT_EQ(table->nTotalWidth, 0);
+    EXPECT_EQ(table->nTotalWidth, 4);
+    EXPECT_EQ(Text(file), ",--,\n|ab|\n'--'\n");
 }
 
 TEST_F(HtmlLayout, ColumnsAndRowsBeyondAThousandAreIgnored) {

@@ -182,7 +182,10 @@ TEST_F(Menudemo, FrenchHelpMenu) {
 TEST_F(Menudemo, EndOfInputEndsTheRun) {
     Result r = Run("1 lp5\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("menudemo: reading from standard input"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("menudemo: reading from standard input : the input has ended\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("Success"), std::string::npos) << r.err;
 }
 
 TEST_F(Menudemo, UsageErrors) {

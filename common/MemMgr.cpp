@@ -50,6 +50,8 @@ constexpr uint64_t MaxDedicatedSize = 0x7FFF0000; // largest multiple of 64 KiB 
 MemBlock *pLastFound = nullptr; // the block FindBlock found last, while it exists
 int fdZero = -2;                // zero device: -2 not opened yet, -1 unavailable (calloc instead)
 
+bool MappingShallFail(); // the test hook (MemFailMapping); always false outside test builds
+
 void Poison([[maybe_unused]] const void *p, [[maybe_unused]] size_t n) {
 #if defined(CORLA_ASAN)
     ASAN_POISON_MEMORY_REGION(p, n);
@@ -109,6 +111,10 @@ void *MapRegion(size_t size, size_t *pBytes, uint8_t *pflHeap) {
     }
     size_t len = MappedLength(size);
     *pBytes = len;
+    if (MappingShallFail()) {
+        errno = ENOMEM;
+        return nullptr;
+    }
     if (fdZero < 0) {
         *pflHeap = 1;
         return calloc(1, len);
@@ -499,4 +505,72 @@ int MemCheck(char *why, size_t whySize) {
         if (blanks == MemBlockUnits) return fail("empty block kept", b, -1);
     }
     return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Mapping failures on demand (test builds only; see MemMgr.h)
+// ---------------------------------------------------------------------------
+
+namespace {
+
+#if defined(CORLA_FAULT_INJECTION)
+long long nMappingsTried = 0;
+long long nFailFrom = 0;  // first mapping to fail; 0: none
+long long nFailCount = 0; // how many fail from there; 0: all later ones
+bool flFailureSetUp = false;
+
+// "N" or "N:COUNT" of CORLA_FAIL_MAPPING; anything else leaves the hook off.
+void ReadFailMapping() {
+    flFailureSetUp = true;
+    const char *text = getenv("CORLA_FAIL_MAPPING");
+    if (text == nullptr) return;
+    char *end = nullptr;
+    long long n = strtoll(text, &end, 10);
+    long long count = 0;
+    if (end != text && *end == ':') {
+        const char *rest = end + 1;
+        count = strtoll(rest, &end, 10);
+        if (end == rest || count < 0) return;
+    }
+    if (end == text || *end != '\0' || n < 1) return;
+    nFailFrom = n;
+    nFailCount = count;
+}
+#endif
+
+bool MappingShallFail() {
+#if defined(CORLA_FAULT_INJECTION)
+    if (!flFailureSetUp) ReadFailMapping();
+    long long k = ++nMappingsTried;
+    return nFailFrom > 0 && k >= nFailFrom && (nFailCount == 0 || k < nFailFrom + nFailCount);
+#else
+    return false;
+#endif
+}
+
+} // namespace
+
+int MemFaultInjection() {
+#if defined(CORLA_FAULT_INJECTION)
+    return 1;
+#else
+    return 0;
+#endif
+}
+
+void MemFailMapping([[maybe_unused]] long long n, [[maybe_unused]] long long count) {
+#if defined(CORLA_FAULT_INJECTION)
+    flFailureSetUp = true;
+    nMappingsTried = 0;
+    nFailFrom = n > 0 ? n : 0;
+    nFailCount = count > 0 ? count : 0;
+#endif
+}
+
+long long MemMappingCount() {
+#if defined(CORLA_FAULT_INJECTION)
+    return nMappingsTried;
+#else
+    return 0;
+#endif
 }

@@ -95,6 +95,35 @@ void FreeBlock(MemBlock *block);
 // Diagnostic listing of every block on standard output.
 void DumpMem();
 
+// Mapping failures on demand, for tests: every way of running out of memory
+// can be tried, in-process or on a whole program from outside. Compiled in
+// only for test builds (the CMake option CORLA_FAULT_INJECTION; on by default
+// when the tests are built, off in release and fuzz builds); elsewhere the
+// environment variable is ignored, MemFailMapping does nothing and
+// MemFaultInjection yields 0.
+//
+// The mappings of a run are counted from 1 in the order they are tried (each
+// new block maps its header, then its data area; both count, and so do the
+// calloc regions taken without "/dev/zero"). With
+//     CORLA_FAIL_MAPPING=N        the N-th mapping and every later one fail,
+//                                 as when memory has run out for good;
+//     CORLA_FAIL_MAPPING=N:COUNT  the N-th and the COUNT - 1 after it fail,
+//                                 later ones succeed again (COUNT 0: all);
+// a failed mapping behaves as a failed mmap: "ERROR: Unable to allocate
+// memory" on standard error and none from GetMem/AdjustMem, errno ENOMEM.
+// The variable is read at the first mapping; a value that is not a number
+// of 1 or more turns the hook off. A whole program is swept by running it
+// with N = 1, 2, 3, ... until a run no longer prints that message.
+//
+// 1 when the hook is compiled in.
+int MemFaultInjection();
+// From a test: fail the n-th mapping from now on and the count - 1 after it
+// (count 0: every later one); n 0 turns failures off. Restarts the count and
+// takes precedence over the environment.
+void MemFailMapping(long long n, long long count);
+// Mappings tried since the start of the run or the last MemFailMapping.
+long long MemMappingCount();
+
 // Consistency check for tests and debug builds: per block, free units plus
 // used units equal 2048, FreeNodeCount matches the MAT, node records agree
 // with the MAT runs, and the list's links agree both ways. Yields 1 when

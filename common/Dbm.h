@@ -7,7 +7,10 @@
 //                           it from the start and closes it again; nothing is
 //                           cached. An update writes a complete replacement
 //                           file "<name>.udb_new" and renames it over the
-//                           store, so a reader sees the old or the new store.
+//                           store, so a reader sees the old or the new store;
+//                           a replacement that could not be written whole (a
+//                           full disk) is removed and the store stays as it
+//                           was.
 //   cached store (DbmT...)  a DbT handle holds the whole store file in one
 //                           memory block (the image); lookups walk the image;
 //                           changes are made in memory and written back whole
@@ -239,7 +242,8 @@ DbLink *DbmTGetDbLinkList(DbT *db, const char *text);
 // Write the image back to the store file: "<store path>_new" is written
 // whole under an exclusive lock, flushed to disk and renamed over the store
 // path (the store's directory is made when missing). 0 after "ERROR: Can't
-// write to <name>" on a write failure, and for a handle with no image or an
+// write to <name>" on a write failure (the replacement is then removed and
+// the store file left as it was), and for a handle with no image or an
 // unreadable store; else 1.
 int DbmTArchiveDb(DbT *db);
 void UpdateHeader(DbT *db); // the 16-byte typed header for nRecords, into the image

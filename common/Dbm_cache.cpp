@@ -556,7 +556,10 @@ int DbmTArchiveDb(DbT *db) {
     } else {
         done = dbm::WriteAll(fd, db->pContent, size_t(db->nContentSize)) &&
                dbm::CommitReplacement(fd, replacement, path);
-        if (!done) fprintf(stderr, "ERROR: Can't write to %s", db->pName);
+        if (!done) {
+            dbm::DropReplacement(fd, replacement); // no partial store left beside the store
+            fprintf(stderr, "ERROR: Can't write to %s", db->pName);
+        }
         close(fd);
     }
     PutMem(replacement);

@@ -1,7 +1,8 @@
 // Dbm record files: every operation opens the store file, scans it from the
 // start and closes it; an update copies the store, without the record being
 // replaced or deleted, into a replacement file, appends the new record and
-// renames the replacement over the store.
+// renames the replacement over the store. A replacement that could not be
+// written whole is removed: the store stays as it was, with nothing beside.
 //
 // The store file is <tool path>/db/<name>.udb. Its directory is made under
 // the tool path, where the files live (not "./db" of the working directory),
@@ -71,17 +72,34 @@ FILE *OpenStore(const char *name, bool &missing) {
     return OpenDataBase(name, "udb", "rb", ErrSilent);
 }
 
-// Flush the replacement to disk and rename it over the store. The stream is
-// still open (its lock held) during the rename; the caller closes it.
-int CommitStore(const char *name, FILE *out) {
-    if (fflush(out) != 0 || ferror(out)) return 0;
-    char *path = dbm::NamedPath(name, "udb_new");
-    char *target = dbm::NamedPath(name, "udb");
-    int done = dbm::CommitReplacement(fileno(out), path, target);
-    PutMem(target);
-    PutMem(path);
-    return done;
-}
+// The replacement file of an update, open and locked: renamed over the
+// store by Commit, removed (still locked) when the update ends without it.
+struct Replacement {
+    char *pPath;
+    FILE *f;
+    bool flCommitted = false;
+
+    explicit Replacement(const char *name)
+        : pPath(dbm::NamedPath(name, "udb_new")), f(OpenNewDataBase(name)) {}
+    Replacement(const Replacement &) = delete;
+    Replacement &operator=(const Replacement &) = delete;
+    ~Replacement() {
+        if (f != nullptr) {
+            if (!flCommitted) dbm::DropReplacement(fileno(f), pPath);
+            fclose(f);
+        }
+        PutMem(pPath);
+    }
+
+    // Flush to disk and rename over the store, the lock still held.
+    bool Commit(const char *name) {
+        if (fflush(f) != 0 || ferror(f)) return false;
+        char *target = dbm::NamedPath(name, "udb");
+        flCommitted = dbm::CommitReplacement(fileno(f), pPath, target) != 0;
+        PutMem(target);
+        return flCommitted;
+    }
+};
 
 void ReportWriteFailure(const char *name) {
     fprintf(stderr, "ERROR: Can't write to %s", name);
@@ -103,10 +121,10 @@ int Rewrite(const char *name, const char *key, int n) {
     bool missing;
     ScopedFile in(OpenStore(name, missing));
     if (in.f == nullptr) return -1;
-    ScopedFile out(OpenNewDataBase(name));
+    Replacement out(name);
     if (out.f == nullptr) return -1;
     int purged = PurgeRecord(name, in.f, out.f, key, n);
-    if (purged && !CommitStore(name, out.f)) {
+    if (purged && !out.Commit(name)) {
         ReportWriteFailure(name);
         purged = 0;
     }
@@ -201,7 +219,7 @@ int DbmPutRecord(const char *name, const char *key, const void *data, int size) 
     ScopedFile in(OpenStore(name, missing));
     // A store that exists but cannot be opened must not be started afresh.
     if (in.f == nullptr && !missing) return 0;
-    ScopedFile out(OpenNewDataBase(name));
+    Replacement out(name);
     if (out.f == nullptr) return 0;
     if (in.f != nullptr && !PurgeRecord(name, in.f, out.f, key, 0)) return 0;
 
@@ -209,7 +227,7 @@ int DbmPutRecord(const char *name, const char *key, const void *data, int size) 
     dbm::Store16(RecBuf + KeyLenOffset, uint16_t(keyLen), false);
     memcpy(RecBuf + KeyOffset, key, size_t(keyLen));
     memcpy(RecBuf + KeyOffset + keyLen, data, size_t(size));
-    if (!PutData(out.f, RecBuf) || !CommitStore(name, out.f)) {
+    if (!PutData(out.f, RecBuf) || !out.Commit(name)) {
         ReportWriteFailure(name);
         return 0;
     }

@@ -51,6 +51,8 @@
 // Files live in <tool path>/db as <name>.udb; a store is replaced by writing
 // "<store path>_new" completely (locked, flushed to disk) and renaming it
 // over the store, so that a reader or a crash sees the old or the new store.
+// A replacement whose write or rename failed is removed, still locked, so
+// that a full disk leaves the store as it was and nothing beside it.
 #include "Dbm_format.h"
 
 #include "MemMgr.h"
@@ -185,6 +187,14 @@ int CommitReplacement(int fd, const char *path, const char *target) {
     while (synced != 0 && errno == EINTR);
     if (synced != 0) return 0;
     return rename(path, target) == 0;
+}
+
+void DropReplacement(int fd, const char *path) {
+    if (fd < 0 || path == nullptr) return;
+    struct stat held, named;
+    if (fstat(fd, &held) == 0 && lstat(path, &named) == 0 && named.st_dev == held.st_dev &&
+        named.st_ino == held.st_ino)
+        unlink(path);
 }
 
 void RetryPause() {

@@ -47,6 +47,10 @@ int OpenReplacement(const char *path);
 // Flush the written replacement to disk and rename it over target, still
 // holding the lock. 1 on success; the descriptor stays open either way.
 int CommitReplacement(int fd, const char *path, const char *target);
+// After a failed write or commit: remove the replacement at path while its
+// lock is still held (only when path still names the file fd holds), so
+// that no partial store is left beside the store. The descriptor stays open.
+void DropReplacement(int fd, const char *path);
 // write(2) of all n bytes, retried on interruption; 1 when all were written.
 int WriteAll(int fd, const void *data, size_t n);
 

@@ -307,7 +307,10 @@ extern const char *pTtyHtmlTitle;
 // only the apply callback runs. 0.
 int RunMenu(TextMenu *menu, const char *settingsFile, int interactive);
 // The index plus 1 of the item the answer in LineBuf chooses, or 0 (also
-// after the keys h and s).
+// after the keys h and s). The settings of the key s are written beside
+// their file and renamed over it once complete: a failed write leaves an
+// earlier file as it was, is reported ("ERROR: can't write file, <path> :
+// <system error text>") and, with TMF_STORE_QUIT, does not end the program.
 int FindSelection(TextMenu *menu, int count);
 // Carry out item index; 1 when it changed something or completed.
 int ProcessSelection(TextMenu *menu, int index, char *option);

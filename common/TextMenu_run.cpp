@@ -8,11 +8,13 @@
 // looked up again by its index.
 #include "TextMenu.h"
 
+#include "FileReplace.h"
 #include "NlsUtils.h"
 #include "TextMenu_private.h"
 #include "utils.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -55,14 +57,24 @@ int TitleWidth(const char *title) {
     return int(strcspn(title, "\n\r"));
 }
 
-void StoreSettings(TextMenu *menu, const char *path) {
-    FILE *file = OpenFile(nullptr, path, "wt", ErrReport);
-    if (file == nullptr) return;
+// Write the menu's settings to path. They are written beside it and renamed
+// over it once complete, so a failed write (a full disk) leaves an earlier
+// file as it was; either failure is reported. 1 when stored.
+int StoreSettings(TextMenu *menu, const char *path) {
+    FileReplace out;
+    if (!out.Open(path, FileReplace::Truncate, 0, false)) {
+        fprintf(stderr, "ERROR: can't open file, %s\n", path);
+        return 0;
+    }
     FILE *saved = pOut;
-    pOut = file;
+    pOut = out.Stream();
     StoreMenu(menu);
     pOut = saved;
-    fclose(file);
+    if (!out.Commit()) {
+        fprintf(stderr, "ERROR: can't write file, %s : %s\n", path, strerror(errno));
+        return 0;
+    }
+    return 1;
 }
 
 void OpenHelp() {
@@ -201,14 +213,10 @@ int FindSelection(TextMenu *menu, int count) {
         return 0;
     }
     if (c == 's' && (menu->nFlags & TMF_STORE_QUIT) != 0) {
-        FILE *file = OpenFile(nullptr, QuitSettingsFile, "wt", ErrReport);
-        if (file == nullptr) return 0;
-        FILE *saved = pOut;
-        pOut = file;
-        StoreMenu(menu);
-        pOut = saved;
-        fclose(file);
-        exit(0);
+        // Only settings that were stored end the program: after a failure
+        // the user is still in the menu.
+        if (StoreSettings(menu, QuitSettingsFile)) exit(0);
+        return 0;
     }
     if (c == '\0') return 0;
     for (int i = 0; i < n; ++i) {

@@ -229,11 +229,15 @@ char *GetSavedFileContent(const char *directory, const char *name);
 // program with status 1.
 void CreateFile(const char *directory, const char *name, const char *mode, const char *owner,
                 const char *group);
-// Create or rewrite path with the formatted text, without following a link
-// at path (an existing link is removed first); openMode is an fopen mode
-// ("wt", "w+", "a"); permissions, when non-zero, are set on the open file.
-// Yields 1 when written and closed; else "ERROR: couldn't open <path>" on
-// standard error and 0.
+// Create or rewrite path with the formatted text; openMode is an fopen mode
+// ("wt", "w+", "a"); permissions, when non-zero, are set on the file (else
+// an existing file keeps its own). The text is written beside the file and
+// renamed over it once every write, the flush and the close succeeded, so a
+// failed write leaves an existing file untouched and no partial file behind;
+// a link at path is replaced, never followed, and a device (/dev/full) is
+// written in place. Yields 1 when written; else 0 after "ERROR: couldn't
+// open <path>" (the file cannot be made) or "ERROR: couldn't write <path> :
+// <system error text>" on standard error.
 [[gnu::format(printf, 4, 5)]] int CreateTextFile(const char *path, const char *openMode,
                                                  int permissions, const char *format, ...);
 // rm -rf "<directory>/<name>" (name alone without directory; directory alone
@@ -318,7 +322,11 @@ int PrepareLogFile();
 // most 510 characters. An input or output that cannot be opened, or a name
 // longer than EditNameSize - 1, ends the program with status 1 before
 // anything is changed. The output is never created through a link and gets
-// the input's permissions.
+// the input's permissions. The input is replaced only when every write, the
+// flush and the close of the output succeeded and the input was read to its
+// end; otherwise the output is removed, the input stays as it was and the
+// program ends with status 1 ("<my_name>: can't write file, <input> :
+// <system error text>", or "can't read file").
 
 inline constexpr size_t EditNameSize = 128; // Fn, FnOut: 127 characters + terminator
 inline constexpr size_t GenNameSize = 128;  // GenName's result buffer
@@ -367,7 +375,10 @@ char *fgetsp(char *buffer, int size, FILE *file, long position); // fgets from p
 // Set Fn and FnOut, open pIn ("rt") and pOut ("wt", no link followed) at
 // level 2, closing what they held. Yields 1.
 int OpenIOFiles(const char *name, const char *ext, int unused);
-// Close pIn and pOut, then "rm -f Fn" and "mv FnOut Fn" through the shell.
+// Close pIn and pOut, then "rm -f Fn" and "mv FnOut Fn" through the shell;
+// a failed write to pOut or read of pIn ends the program first, as above,
+// and so does a failed mv (the text is then left in FnOut, as the message
+// says).
 void ReplaceInputFile();
 // Mixed-case name from the words of text ("hello world-2x" gives
 // HelloWorld2x) in a static buffer the next call overwrites.

@@ -7,6 +7,12 @@
 // longer (a longer replacement, an insertion) has no buffer to overrun. The
 // output is never opened through a link and takes the input's permissions,
 // so an edited script keeps its execute bits.
+//
+// The input is replaced only when every write, the flush and the close of
+// the output succeeded and the input was read to its end: otherwise (a full
+// disk, a file-size limit, a read error) the output is removed, the input
+// is left as it was and the program ends, as for a file that cannot be
+// opened (status 1).
 #include "utils.h"
 
 #include "MemMgr.h"
@@ -26,6 +32,8 @@ char Fn[EditNameSize];
 char FnOut[EditNameSize];
 
 namespace {
+
+int nOutputError = 0; // errno of the first failed write to the edit's output; 0 while none
 
 constexpr size_t PieceSize = 512; // 510 characters, line feed, terminator
 
@@ -54,6 +62,7 @@ void OpenEditFiles() {
     FileStatus = InputOpen;
     if (pOut != nullptr) fclose(pOut);
     pOut = nullptr;
+    nOutputError = 0;
 
     struct stat st;
     if (lstat(FnOut, &st) == 0 && S_ISLNK(st.st_mode)) unlink(FnOut);
@@ -71,8 +80,19 @@ void OpenEditFiles() {
     }
 }
 
+// After a failed write nothing more is written: the edit is lost anyway.
 void Write(std::string_view text) {
-    fwrite(text.data(), 1, text.size(), pOut);
+    if (text.empty() || nOutputError != 0) return;
+    if (fwrite(text.data(), 1, text.size(), pOut) != text.size())
+        nOutputError = errno != 0 ? errno : EIO;
+}
+
+// The edit cannot be completed: the output goes, the input stays, the
+// program ends.
+[[noreturn]] void AbandonEdit(const char *what, int error) {
+    unlink(FnOut);
+    errno = error;
+    SysError("%s, %s", what, Fn);
 }
 
 // The position of pattern in piece, or npos; an absent or empty pattern is
@@ -331,11 +351,26 @@ int OpenIOFiles(const char *name, const char *ext, [[maybe_unused]] int unused) 
 }
 
 void ReplaceInputFile() {
+    // A read error means the output holds only part of the input.
+    int readError = pIn != nullptr && ferror(pIn) ? (errno != 0 ? errno : EIO) : 0;
     if (pIn != nullptr) fclose(pIn);
-    if (pOut != nullptr) fclose(pOut);
+    // The output as a whole: what the edit wrote, or what a caller of
+    // OpenIOFiles wrote to pOut itself (then only the stream's error flag
+    // tells of a failed write).
+    bool hadOutput = pOut != nullptr;
+    int writeError = nOutputError;
+    if (pOut != nullptr) {
+        if (writeError == 0 && ferror(pOut)) writeError = errno != 0 ? errno : EIO;
+        if (writeError == 0 && fflush(pOut) != 0) writeError = errno;
+        if (writeError == 0 && fsync(fileno(pOut)) != 0) writeError = errno;
+        if (fclose(pOut) != 0 && writeError == 0) writeError = errno;
+    }
     pIn = nullptr;
     pOut = nullptr;
+    nOutputError = 0;
     FileStatus = InputClosed;
+    if (hadOutput && writeError != 0) AbandonEdit("can't write file", writeError);
+    if (hadOutput && readError != 0) AbandonEdit("can't read file", readError);
 
     // The names fit EditNameSize, so the quoted lines always fit.
     char line[CmdLineSize];
@@ -350,7 +385,11 @@ void ReplaceInputFile() {
     mv.AddQuoted(FnOut, OneShell);
     mv.Add(" ");
     mv.AddQuoted(Fn, OneShell);
-    SysCmdOs.xSystem(line);
+    if (SysCmdOs.xSystem(line) != 0) {
+        // The input is gone and the edited text is in FnOut: say where.
+        fprintf(stderr, "\n%s: can't replace %s : the edited text is in %s\n", my_name, Fn, FnOut);
+        exit(1);
+    }
 }
 
 char *GenName(const char *text) {

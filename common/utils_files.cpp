@@ -7,6 +7,7 @@
 // does not fit, which is safer than acting on a shortened path.
 #include "utils.h"
 
+#include "FileReplace.h"
 #include "MemMgr.h"
 #include "SysCmd.h"
 
@@ -104,7 +105,152 @@ bool IsDotEntry(const char *name) {
     return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
 }
 
+// write(2) of all n bytes, retried on interruption.
+bool WriteAll(int fd, const char *data, size_t n) {
+    while (n > 0) {
+        ssize_t written = write(fd, data, n);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            if (written == 0) errno = EIO;
+            return false;
+        }
+        data += written;
+        n -= size_t(written);
+    }
+    return true;
+}
+
+// The whole of the file at path appended to fd.
+bool CopyContent(const char *path, int fd) {
+    int in = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0) return false;
+    char chunk[8192];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = read(in, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        if (!WriteAll(fd, chunk, size_t(n))) {
+            ok = false;
+            break;
+        }
+    }
+    int error = errno;
+    close(in);
+    errno = error;
+    return ok;
+}
+
+mode_t CurrentUmask() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
 } // namespace
+
+bool FileReplace::Open(const char *target, Mode mode, mode_t permissions, bool readable) {
+    Abandon();
+    if (target == nullptr || target[0] == '\0') {
+        errno = ENOENT;
+        return false;
+    }
+    int n = snprintf(Target, sizeof Target, "%s", target);
+    int m = snprintf(Aside, sizeof Aside, "%s.XXXXXX", target);
+    if (n < 0 || size_t(n) >= sizeof Target || m < 0 || size_t(m) >= sizeof Aside) {
+        Aside[0] = '\0';
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    const char *streamMode =
+        readable ? (mode == Append ? "a+" : "r+") : (mode == Append ? "a" : "w");
+    struct stat old;
+    bool exists = lstat(target, &old) == 0;
+    if (exists && !S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode)) {
+        // A device or a pipe: written as it is, nothing to keep.
+        Aside[0] = '\0';
+        int flags = (readable ? O_RDWR : O_WRONLY) | O_NOFOLLOW | O_CLOEXEC |
+                    (mode == Append ? O_APPEND : 0) | (mode == Truncate ? O_TRUNC : 0);
+        int fd = open(target, flags);
+        if (fd >= 0 && (permissions == 0 || fchmod(fd, permissions) == 0))
+            pStream = fdopen(fd, streamMode);
+        if (pStream == nullptr) {
+            int error = errno;
+            if (fd >= 0) close(fd);
+            errno = error;
+            return false;
+        }
+        flInPlace = true;
+        return true;
+    }
+    bool regular = exists && S_ISREG(old.st_mode);
+    if (mode == Update && !regular) {
+        Aside[0] = '\0';
+        errno = ENOENT;
+        return false;
+    }
+    // Created exclusively under a name of its own: never through a link.
+    int fd = mkostemp(Aside, O_CLOEXEC);
+    if (fd < 0) {
+        Aside[0] = '\0';
+        return false;
+    }
+    mode_t wanted = permissions != 0 ? permissions
+                    : regular        ? old.st_mode & 07777
+                                     : 0666 & ~CurrentUmask();
+    bool ok = fchmod(fd, wanted) == 0;
+    // Best effort, as for any file root rewrites: on failure the new file
+    // stays root's with the wanted mode.
+    if (ok && regular && geteuid() == 0) [[maybe_unused]]
+        int owned = fchown(fd, old.st_uid, old.st_gid);
+    if (ok && regular && mode != Truncate) {
+        ok = CopyContent(target, fd);
+        if (ok && mode == Update) ok = lseek(fd, 0, SEEK_SET) == 0;
+    }
+    if (ok) pStream = fdopen(fd, streamMode);
+    if (pStream == nullptr) {
+        int error = errno;
+        close(fd);
+        unlink(Aside);
+        Aside[0] = '\0';
+        errno = error;
+        return false;
+    }
+    flInPlace = false;
+    return true;
+}
+
+bool FileReplace::Commit() {
+    if (pStream == nullptr) {
+        errno = EBADF;
+        return false;
+    }
+    // A write that failed earlier left the error flag; errno may have moved
+    // on since, so an unknown reason is reported as an input/output error.
+    int error = 0;
+    if (ferror(pStream)) error = errno != 0 ? errno : EIO;
+    if (error == 0 && fflush(pStream) != 0) error = errno;
+    if (error == 0 && !flInPlace && fsync(fileno(pStream)) != 0) error = errno;
+    if (fclose(pStream) != 0 && error == 0) error = errno;
+    pStream = nullptr;
+    if (error == 0 && !flInPlace && rename(Aside, Target) != 0) error = errno;
+    if (error != 0 && !flInPlace) unlink(Aside);
+    Aside[0] = '\0';
+    errno = error;
+    return error == 0;
+}
+
+void FileReplace::Abandon() {
+    int error = errno;
+    if (pStream != nullptr) fclose(pStream);
+    pStream = nullptr;
+    if (Aside[0] != '\0' && !flInPlace) unlink(Aside);
+    Aside[0] = '\0';
+    errno = error;
+}
 
 int FindFile(const char *directory, const char *name) {
     PathParts parts;
@@ -206,43 +352,37 @@ void CreateFile(const char *directory, const char *name, const char *mode, const
 int CreateTextFile(const char *path, const char *openMode, int permissions, const char *format,
                    ...) {
     if (path == nullptr || openMode == nullptr) return 0;
-    // The fopen mode as open flags; the file is never created or written
-    // through a link planted at its path.
-    bool plus = strchr(openMode, '+') != nullptr;
-    int flags = plus ? O_RDWR : O_WRONLY;
-    char streamMode[3] = {openMode[0], plus ? '+' : '\0', '\0'};
+    // The text is written beside the file and renamed over it once it is
+    // complete, so a failed write (a full disk, a file-size limit) leaves an
+    // existing file as it was.
+    FileReplace::Mode mode;
     switch (openMode[0]) {
     case 'w':
-        flags |= O_CREAT | O_TRUNC;
+        mode = FileReplace::Truncate;
         break;
     case 'a':
-        flags |= O_CREAT | O_APPEND;
+        mode = FileReplace::Append;
         break;
     case 'r':
+        mode = FileReplace::Update;
         break;
     default:
         fprintf(stderr, "ERROR: couldn't open %s\n", path);
         return 0;
     }
-    struct stat st;
-    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) unlink(path);
-
-    FILE *file = nullptr;
-    int fd = open(path, flags | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd >= 0 && (permissions == 0 || fchmod(fd, mode_t(permissions)) == 0))
-        file = fdopen(fd, streamMode);
-    if (file == nullptr) {
-        if (fd >= 0) close(fd);
+    FileReplace out;
+    if (!out.Open(path, mode, mode_t(permissions), strchr(openMode, '+') != nullptr)) {
         fprintf(stderr, "ERROR: couldn't open %s\n", path);
         return 0;
     }
     va_list args;
     va_start(args, format);
-    int written = vfprintf(file, format, args);
+    int written = vfprintf(out.Stream(), format, args);
     va_end(args);
-    bool failed = written < 0 || ferror(file);
-    if (fclose(file) != 0 || failed) {
-        fprintf(stderr, "ERROR: couldn't open %s\n", path);
+    if (written < 0 || !out.Commit()) {
+        int error = errno != 0 ? errno : EIO;
+        out.Abandon();
+        fprintf(stderr, "ERROR: couldn't write %s : %s\n", path, strerror(error));
         return 0;
     }
     return 1;

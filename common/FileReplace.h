@@ -32,8 +32,10 @@ class FileReplace {
     // Open the stream of the new content. permissions 0 keeps those of the
     // old file (a new file gets 0666 less the umask); as root the old file's
     // owner and group are kept. readable: the stream may also be read. false,
-    // with errno set, when the new file cannot be made.
+    // with errno set, when the new file cannot be made or the old content
+    // cannot be copied into it (then WriteFailed() is true).
     bool Open(const char *target, Mode mode, mode_t permissions, bool readable);
+    bool WriteFailed() const { return flWriteFailed; }
     FILE *Stream() const { return pStream; }
     // Check the stream, close it and put the new file in place. false, with
     // errno of the first failure, when anything failed: the target is then
@@ -45,6 +47,7 @@ class FileReplace {
   private:
     FILE *pStream = nullptr;
     bool flInPlace = false;
+    bool flWriteFailed = false; // Open failed copying the old content
     char Target[PATH_MAX] = "";
     char Aside[PATH_MAX] = ""; // the new file while it is being written; empty when none
 };

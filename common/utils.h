@@ -235,7 +235,7 @@ void CreateFile(const char *directory, const char *name, const char *mode, const
 // renamed over it once every write, the flush and the close succeeded, so a
 // failed write leaves an existing file untouched and no partial file behind;
 // a link at path is replaced, never followed, and a device (/dev/full) is
-// written in place. Yields 1 when written; else 0 after "ERROR: couldn't
+// written in place, its mode left alone. Yields 1 when written; else 0 after "ERROR: couldn't
 // open <path>" (the file cannot be made) or "ERROR: couldn't write <path> :
 // <system error text>" on standard error.
 [[gnu::format(printf, 4, 5)]] int CreateTextFile(const char *path, const char *openMode,

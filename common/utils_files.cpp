@@ -154,6 +154,7 @@ mode_t CurrentUmask() {
 
 bool FileReplace::Open(const char *target, Mode mode, mode_t permissions, bool readable) {
     Abandon();
+    flWriteFailed = false;
     if (target == nullptr || target[0] == '\0') {
         errno = ENOENT;
         return false;
@@ -174,9 +175,9 @@ bool FileReplace::Open(const char *target, Mode mode, mode_t permissions, bool r
         Aside[0] = '\0';
         int flags = (readable ? O_RDWR : O_WRONLY) | O_NOFOLLOW | O_CLOEXEC |
                     (mode == Append ? O_APPEND : 0) | (mode == Truncate ? O_TRUNC : 0);
+        // Its own mode is the device's business, not the writer's.
         int fd = open(target, flags);
-        if (fd >= 0 && (permissions == 0 || fchmod(fd, permissions) == 0))
-            pStream = fdopen(fd, streamMode);
+        if (fd >= 0) pStream = fdopen(fd, streamMode);
         if (pStream == nullptr) {
             int error = errno;
             if (fd >= 0) close(fd);
@@ -208,6 +209,7 @@ bool FileReplace::Open(const char *target, Mode mode, mode_t permissions, bool r
         int owned = fchown(fd, old.st_uid, old.st_gid);
     if (ok && regular && mode != Truncate) {
         ok = CopyContent(target, fd);
+        flWriteFailed = !ok;
         if (ok && mode == Update) ok = lseek(fd, 0, SEEK_SET) == 0;
     }
     if (ok) pStream = fdopen(fd, streamMode);
@@ -371,14 +373,18 @@ int CreateTextFile(const char *path, const char *openMode, int permissions, cons
         return 0;
     }
     FileReplace out;
-    if (!out.Open(path, mode, mode_t(permissions), strchr(openMode, '+') != nullptr)) {
+    bool opened = out.Open(path, mode, mode_t(permissions), strchr(openMode, '+') != nullptr);
+    if (!opened && !out.WriteFailed()) {
         fprintf(stderr, "ERROR: couldn't open %s\n", path);
         return 0;
     }
-    va_list args;
-    va_start(args, format);
-    int written = vfprintf(out.Stream(), format, args);
-    va_end(args);
+    int written = -1;
+    if (opened) {
+        va_list args;
+        va_start(args, format);
+        written = vfprintf(out.Stream(), format, args);
+        va_end(args);
+    }
     if (written < 0 || !out.Commit()) {
         int error = errno != 0 ? errno : EIO;
         out.Abandon();

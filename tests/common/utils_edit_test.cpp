@@ -213,6 +213,15 @@ TEST_F(EditCommands, OpenIOFilesAndReplaceInputFile) {
     ReplaceInputFile();
 }
 
+// A replacement whose mv fails is no success: the program ends and says
+// where the edited text is.
+TEST_F(EditCommands, AFailedMoveEndsTheRunNamingTheEditedText) {
+    WriteFile("cfg.txt", "a\n");
+    FakeOs::systemStatus = 1 << 8;
+    EXPECT_EXIT(FileChange("cfg", "txt", "a", "b"), testing::ExitedWithCode(1),
+                ": can't replace cfg.txt : the edited text is in cfg.txtout\n");
+}
+
 class LineReader : public SysLayerTest {
   protected:
     void Open(const std::string &content) {

@@ -340,8 +340,10 @@ void DbTUpDate(DbT *db) {
     int attempts = Unreadable(db) ? 1 : DbOpenAttempts;
     char *content = nullptr;
     for (int attempt = 1; attempt <= attempts; ++attempt) {
+        long long failures = nMapFailures;
         content = GetSavedFileContent(path, nullptr);
-        if (content != nullptr || st.st_size == 0) break;
+        // Short of memory, waiting for a writer to finish is of no use.
+        if (content != nullptr || st.st_size == 0 || nMapFailures != failures) break;
         if (attempt < attempts) {
             dbm::RetryPause();
             if (stat(path, &st) != 0) break;

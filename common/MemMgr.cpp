@@ -40,6 +40,7 @@
 
 MemBlock *pMemB = nullptr;
 const char OutOfMem[] = "Unable to allocate memory";
+long long nMapFailures = 0;
 const char *pZeroDevice = "/dev/zero";
 
 namespace {
@@ -275,6 +276,7 @@ MemBlock *GetNewBlock(size_t size) {
     void *memory = header ? MapRegion(dataSize, &memoryBytes, &flMemoryHeap) : nullptr;
     if (memory == nullptr) {
         ReleaseRegion(header, headerBytes, flHeaderHeap);
+        ++nMapFailures;
         fprintf(stderr, "ERROR: %s\n", OutOfMem);
         return nullptr;
     }

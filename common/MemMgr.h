@@ -49,6 +49,11 @@ struct MemBlock {
 
 extern MemBlock *pMemB;       // head of the block list; none while no block exists
 extern const char OutOfMem[]; // "Unable to allocate memory"
+// Mappings that have failed so far in the run (each reported with OutOfMem).
+// An operation that answers a failed allocation with a plain "none" leaves
+// its caller to tell memory running out from other causes by this count
+// having moved.
+extern long long nMapFailures;
 
 // The device mapped for zero-filled regions, "/dev/zero". It is opened once,
 // at the first mapping; when it cannot be opened, regions come from calloc for

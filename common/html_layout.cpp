@@ -59,14 +59,16 @@ int InitialImageLines(HtmlPage *page) {
     return int(std::min<int64_t>(lines, HtmlMaxImageLines));
 }
 
-// Grow the image to hold at least lines lines (zero-filled). On failure the
-// image stays as it was and false is returned.
+// Grow the image to hold at least lines lines (zero-filled); false, with the
+// image as it was, beyond the largest image. A page comes out whole or not
+// at all: short of memory the program ends (as the SaveStr family does)
+// rather than go on with text left out.
 bool ReserveLines(HtmlPage *page, int64_t lines) {
     if (lines <= page->nImageLines) return true;
     if (lines > HtmlMaxImageLines) return false;
     int64_t want = std::clamp<int64_t>(2 * int64_t(page->nImageLines), lines, HtmlMaxImageLines);
     void *grown = AdjustMem(page->pImage, size_t(want) * HtmlLineWidth);
-    if (grown == nullptr) return false;
+    if (grown == nullptr) SysError("%s", OutOfMem);
     page->pImage = static_cast<char *>(grown);
     page->nImageLines = int(want);
     return true;

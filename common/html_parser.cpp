@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -157,9 +158,16 @@ struct TextRun {
 };
 
 // Read a help file whole into a new block (the registry owns it). None for
-// a missing, unreadable or empty file.
+// a missing, unreadable or empty file. Short of memory the program ends, as
+// the layout does: a help page comes out whole or not at all.
 char *ReadHelpFile(const char *path) {
-    return GetSavedFileContent(path, nullptr);
+    long long failures = nMapFailures;
+    char *text = GetSavedFileContent(path, nullptr);
+    if (text == nullptr && nMapFailures != failures) {
+        errno = ENOMEM;
+        SysError("%s", OutOfMem);
+    }
+    return text;
 }
 
 void FreePage(HtmlPage *page) {

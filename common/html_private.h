@@ -70,10 +70,11 @@ extern int HtmlTableDepth;
 
 // Write into the current page's image at the linear offset line * 132 +
 // column: len bytes of text, or len copies of fill when text is null. The
-// image grows (zero-filled) as needed; bytes beyond HtmlMaxImageLines, or
-// beyond what memory allows, are dropped. Terminators left before the
-// offset on its line become blanks, so that nothing written later on a line
-// is cut off by a gap.
+// image grows (zero-filled) as needed; bytes beyond HtmlMaxImageLines are
+// dropped, and when memory runs out the program ends ("Unable to allocate
+// memory", status 1) rather than lay out part of the page. Terminators left
+// before the offset on its line become blanks, so that nothing written later
+// on a line is cut off by a gap.
 void HtmlImagePut(HtmlPage *page, int64_t line, int64_t column, const char *text, int64_t len,
                   char fill);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <random>
 #include <string>
@@ -386,6 +387,65 @@ TEST_F(MemMgrTest, AdjustMemFailureKeepsTheOldArea) {
     EXPECT_EQ(AdjustMem(p, size_t(1) << 40), nullptr);
     EXPECT_STREQ(p, "survives");
     EXPECT_EQ(FindBlock(p)->Nodes[0].nCount, 4);
+    PutMem(p);
+}
+
+// The test hook: the chosen mappings fail as a failed mmap does (reported,
+// errno ENOMEM, counted), nothing half-made is kept, and later mappings
+// succeed again when the count runs out. Each GetMem here maps a new block:
+// its header, then its data area.
+TEST_F(MemMgrTest, ChosenMappingsFail) {
+    if (!MemFaultInjection()) GTEST_SKIP() << "built without CORLA_FAULT_INJECTION";
+    struct Case {
+        long long n, count;
+        const char *results; // per GetMem: o = an area, - = none
+        long long mappings;  // tried in all
+    };
+    for (Case c : {Case{1, 1, "-oo", 5}, Case{2, 1, "-oo", 6}, Case{1, 0, "---", 3},
+                   Case{3, 2, "o--", 4}, Case{0, 0, "ooo", 6}}) {
+        MemFailMapping(c.n, c.count);
+        long long failuresBefore = nMapFailures;
+        std::string results;
+        testing::internal::CaptureStderr();
+        for (int k = 0; k < 3; ++k) {
+            errno = 0;
+            void *p = GetMem(100);
+            results += p != nullptr ? 'o' : '-';
+            if (p == nullptr) {
+                EXPECT_EQ(errno, ENOMEM);
+            }
+            PutMem(p);
+        }
+        std::string err = testing::internal::GetCapturedStderr();
+        int failed = int(std::count(results.begin(), results.end(), '-'));
+        EXPECT_EQ(results, c.results) << c.n << ":" << c.count;
+        EXPECT_EQ(MemMappingCount(), c.mappings) << c.n << ":" << c.count;
+        EXPECT_EQ(nMapFailures - failuresBefore, failed);
+        std::string expected;
+        for (int k = 0; k < failed; ++k)
+            expected += "ERROR: Unable to allocate memory\n";
+        EXPECT_EQ(err, expected);
+        EXPECT_EQ(pMemB, nullptr) << "a header kept without its data area";
+    }
+    MemFailMapping(0, 0);
+}
+
+// A dedicated block and a growth that cannot be mapped leave what exists.
+TEST_F(MemMgrTest, AFailedMappingKeepsTheAreasThatExist) {
+    if (!MemFaultInjection()) GTEST_SKIP() << "built without CORLA_FAULT_INJECTION";
+    auto *p = static_cast<char *>(GetMem(100));
+    strcpy(p, "survives");
+    MemFailMapping(1, 0);
+    testing::internal::CaptureStderr();
+    void *q = GetMem(200); // room in the block: no mapping
+    EXPECT_NE(q, nullptr);
+    EXPECT_EQ(GetMem(100000), nullptr);
+    EXPECT_EQ(AdjustMem(p, 100000), nullptr);
+    testing::internal::GetCapturedStderr();
+    MemFailMapping(0, 0);
+    EXPECT_STREQ(p, "survives");
+    ExpectConsistent();
+    PutMem(q);
     PutMem(p);
 }
 

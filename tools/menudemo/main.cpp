@@ -463,7 +463,11 @@ int NoSettingsFile(TextMenu *menu, TextMenuItem *) {
 } // namespace
 
 int main(int argc, char **argv) {
-    my_name = SaveStr_(StripPath(argv[0]));
+    // Named before anything is allocated, so that even running out of
+    // memory at once is reported under the program's name.
+    static char name[64];
+    snprintf(name, sizeof name, "%s", StripPath(argv[0]));
+    my_name = name;
     pToolPath = GetToolPath(argv[0]);
     FillMenuTexts();
     // Help on the key h: the help pages live beside the program.

@@ -22,7 +22,7 @@
 
 namespace {
 
-enum ExitStatus : int { ExitOk = 0, ExitMissingKey = 1, ExitTrouble = 2 };
+enum ExitStatus : int { ExitOk = 0, ExitMissingKey = 1, ExitOutOfMemory = 1, ExitTrouble = 2 };
 
 constexpr char Usage[] =
     "Usage: udb COMMAND STORE [ARGUMENTS]\n"
@@ -46,8 +46,8 @@ constexpr char Usage[] =
     "and lines that begin with #. A store that does not exist is created by put\n"
     "and import.\n"
     "\n"
-    "Exit status: 0 success, 1 missing key, 2 bad usage or an unreadable or damaged\n"
-    "store.\n";
+    "Exit status: 0 success, 1 missing key or memory ran out, 2 bad usage or an\n"
+    "unreadable or damaged store.\n";
 
 // Largest data a record can take with a key of keyChars characters.
 int DataLimit(const DbT *db, size_t keyChars) {
@@ -70,6 +70,21 @@ int UsageError(const char *format, const char *detail) {
     va_end(args);
     fputc('\n', stderr);
     return ExitTrouble;
+}
+
+// Memory running out ends a command with status 1, however far it got; a
+// change is then not written. The library answers some failed allocations
+// with a plain "none" (a store it could not load, a refused put): the count
+// of failed mappings tells those apart from the other causes.
+long long FailuresAtStart = 0;
+
+bool ShortOfMemory() {
+    return nMapFailures != FailuresAtStart;
+}
+
+int OutOfMemory() {
+    fprintf(stderr, "udb: %s\n", OutOfMem);
+    return ExitOutOfMemory;
 }
 
 // A growing block of the block memory manager.
@@ -150,8 +165,9 @@ int OpenStore(const char *path, bool create, Store &store) {
     char *name = LibraryName(path);
     store.pDb = DbTOpen(name, DbTKeepLoaded | DbTDeferWrite);
     PutMem(name);
-    if (store.pDb == nullptr) return Trouble(path, "out of memory");
-    if (store.pDb->nDbType == DbTypeUnreadable) return Trouble(path, "cannot be read");
+    if (store.pDb == nullptr) return OutOfMemory();
+    if (store.pDb->nDbType == DbTypeUnreadable)
+        return ShortOfMemory() ? OutOfMemory() : Trouble(path, "cannot be read");
     int32_t size = store.pDb->nContentSize;
     DbTRecord rec;
     for (DbTRecord *r = WalkDbTRecords(store.pDb, &rec, 0); r != nullptr;
@@ -289,7 +305,7 @@ int CmdList(const char *path) {
     DbTRecord rec;
     for (DbTRecord *r = WalkDbTRecords(store.pDb, &rec, 0); r != nullptr;
          r = WalkDbTRecords(store.pDb, &rec, 1)) {
-        if (!ReadRecord(store.pDb, rec, key)) return Trouble(path, "out of memory");
+        if (!ReadRecord(store.pDb, rec, key)) return OutOfMemory();
         printf("%s\n", key.pData);
     }
     return store.nDamagedAt >= 0 ? ReportDamage(store) : ExitOk;
@@ -306,6 +322,7 @@ int CmdGet(const char *path, const char *key) {
         PutMem(data);
     }
     if (store.nDamagedAt >= 0) return ReportDamage(store);
+    if (size <= 0 && ShortOfMemory()) return OutOfMemory();
     if (size <= 0) {
         fprintf(stderr, "udb: %s: no key %s\n", path, key);
         return ExitMissingKey;
@@ -316,7 +333,7 @@ int CmdGet(const char *path, const char *key) {
 int StoreData(Store &store, const char *key, const char *data, size_t size) {
     if (size == 0) return Trouble(store.pPath, "nothing to store under %s: the data is empty", key);
     if (!DbmTPutRecord(store.pDb, key, data, int(size)))
-        return Trouble(store.pPath, "could not store %s", key);
+        return ShortOfMemory() ? OutOfMemory() : Trouble(store.pPath, "could not store %s", key);
     return ExitOk;
 }
 
@@ -336,7 +353,7 @@ int CmdPut(const char *path, const char *key, const char *file, const char *text
     size_t limit = size_t(DataLimit(store.pDb, strlen(key)));
     Bytes data;
     if (text != nullptr) {
-        if (!data.Append(text, strlen(text) + 1)) return Trouble(path, "out of memory");
+        if (!data.Append(text, strlen(text) + 1)) return OutOfMemory();
     } else {
         FILE *in = file != nullptr ? fopen(file, "rb") : stdin;
         const char *from = file != nullptr ? file : "standard input";
@@ -344,7 +361,7 @@ int CmdPut(const char *path, const char *key, const char *file, const char *text
         bool over;
         bool read = ReadAll(in, data, limit, over);
         if (in != stdin) fclose(in);
-        if (!read) return Trouble(from, "cannot be read");
+        if (!read) return ShortOfMemory() ? OutOfMemory() : Trouble(from, "cannot be read");
         if (over) return Trouble(path, "data too large for one record (at most %zu bytes)", limit);
     }
     if (data.nUsed > limit)
@@ -374,7 +391,7 @@ int CmdDump(const char *path, bool asText) {
     DbTRecord rec;
     for (DbTRecord *r = WalkDbTRecords(store.pDb, &rec, 0); r != nullptr;
          r = WalkDbTRecords(store.pDb, &rec, 1)) {
-        if (!ReadRecord(store.pDb, rec, record)) return Trouble(path, "out of memory");
+        if (!ReadRecord(store.pDb, rec, record)) return OutOfMemory();
         std::string_view key(record.pData, size_t(rec.nKeyLen) - 1);
         std::string_view data(record.pData + rec.nKeyLen, size_t(rec.nLen - rec.nKeyLen - 2));
         if (asText) {
@@ -400,6 +417,7 @@ int CmdImport(const char *path, const char *file) {
     bool over;
     bool read = ReadAll(in, text, size_t(1) << 30, over);
     if (in != stdin) fclose(in);
+    if (!read && ShortOfMemory()) return OutOfMemory();
     if (!read || over) return Trouble(file, "cannot be read");
 
     Store store;
@@ -424,6 +442,7 @@ int CmdImport(const char *path, const char *file) {
         if (bad == 0) bad = key.Append('\0') ? 0 : '!';
         if (bad == 0) bad = Unescape(line.substr(tab + 1), data, noTerminator);
         if (bad == 0 && !noTerminator) bad = data.Append('\0') ? 0 : '!';
+        if (bad == '!' && ShortOfMemory()) return OutOfMemory();
         if (bad != 0) return Trouble(file, "line %d: bad escape \\%c; nothing stored", lineNo, bad);
         if (key.nUsed < 2 || key.nUsed > size_t(DbKeyBufSize) || strlen(key.pData) != key.nUsed - 1)
             return Trouble(
@@ -463,6 +482,7 @@ int CmdInfo(const char *path) {
 
 int main(int argc, char **argv) {
     my_name = "udb";
+    FailuresAtStart = nMapFailures;
     if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
         fputs(Usage, stdout);
         return ExitOk;

@@ -193,6 +193,11 @@ bool FileReplace::Open(const char *target, Mode mode, mode_t permissions, bool r
         errno = ENOENT;
         return false;
     }
+    // A file its writer may not write is not replaced either.
+    if (regular && faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) != 0) {
+        Aside[0] = '\0';
+        return false;
+    }
     // Created exclusively under a name of its own: never through a link.
     int fd = mkostemp(Aside, O_CLOEXEC);
     if (fd < 0) {

@@ -2,6 +2,7 @@
 // whole-file reads, creating, deleting, renaming, listings, identity.
 #include "utils.h"
 
+#include "DbmTest.h"
 #include "MemMgr.h"
 #include "SysCmd.h"
 #include "SysLayerTest.h"
@@ -412,6 +413,17 @@ TEST_F(Files, CreateTextFileWritesWithoutFollowingALink) {
     EXPECT_EQ(ModeOf(P("cfg")), 0755u);
     ASSERT_EQ(CreateTextFile(P("cfg").c_str(), "a", 0, "%s", "exit 0\n"), 1);
     EXPECT_EQ(ReadFile(P("cfg")), "#!/bin/sh\nexit 0\n");
+}
+
+// Written beside and renamed, yet a file its writer may not write stays.
+TEST_F(Files, CreateTextFileLeavesAFileItMayNotWrite) {
+    ASSERT_EQ(chmod(Dir().c_str(), 0777), 0);
+    WriteFile(P("ro"), "keep\n", 0444);
+    std::string path = P("ro");
+    EXPECT_EQ(RunAsNobody([&] { return CreateTextFile(path.c_str(), "wt", 0, "%s", "new"); }), 0);
+    EXPECT_EQ(ReadFile(path), "keep\n");
+    EXPECT_EQ(Words(Take(SearchDirFileList(Dir().c_str(), nullptr))),
+              (std::set<std::string>{"ro"}));
 }
 
 TEST_F(Files, CreateTextFileReportsWhatItCannotOpen) {

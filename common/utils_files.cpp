@@ -210,8 +210,8 @@ bool FileReplace::Open(const char *target, Mode mode, mode_t permissions, bool r
     bool ok = fchmod(fd, wanted) == 0;
     // Best effort, as for any file root rewrites: on failure the new file
     // stays root's with the wanted mode.
-    if (ok && regular && geteuid() == 0) [[maybe_unused]]
-        int owned = fchown(fd, old.st_uid, old.st_gid);
+    [[maybe_unused]] int owned =
+        ok && regular && geteuid() == 0 ? fchown(fd, old.st_uid, old.st_gid) : 0;
     if (ok && regular && mode != Truncate) {
         ok = CopyContent(target, fd);
         flWriteFailed = !ok;

@@ -122,8 +122,8 @@ void EditWithSed(const char *target, const char *sedValue) {
 
     // sed's output goes to the temporary file: the runner's redirection,
     // appended to the line, lands on the ":" after it. Its diagnostics go
-    // to the log.
-    char *log = flUseLog ? SaveStr("/tmp/%s.log", my_name) : SaveStr_("/dev/null");
+    // to the log, or nowhere when the log cannot be used.
+    char *log = LogRedirectPath();
     QuotedArg file(CmdSed, target);
     QuotedArg out(CmdSed, temp);
     QuotedArg logArg(CmdSed, log);

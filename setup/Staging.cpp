@@ -76,14 +76,12 @@ bool IsArchivePiece(std::string_view word) {
 
 void GetDisksData(const char *dir) {
     const char *name = "disks";
-    if (!GetFileContent(dir, name)) {
+    off_t size = 0;
+    if (!ReadRegularFile(dir, name, &size)) {
         name = "DISKS";
-        if (!GetFileContent(dir, name)) ListFileMissing();
+        if (!ReadRegularFile(dir, name, &size)) ListFileMissing();
     }
     // A list cut at the end of the buffer could name half a file.
-    char *path = JoinSetupPath(dir, name);
-    off_t size = GetFileSize(path);
-    PutMem(path);
     if (size > off_t(LineBufSize - 1)) ListFileMissing();
 
     if (name[0] == 'D') {

@@ -15,8 +15,8 @@ int installFromSite(const char *workArea);
 
 // Read the list file of dir into LineBuf; read from "DISKS", every letter
 // before "end_of_list" is upper-cased. Ends the run with the list-file
-// message (entry 21) and status 1 when neither file can be read or the
-// list does not fit LineBuf.
+// message (entry 21) and status 1 when neither is a regular file that can
+// be read (a named pipe counts as missing) or the list does not fit LineBuf.
 void GetDisksData(const char *dir);
 
 // Join the listed pieces present in the work area, in the order of the

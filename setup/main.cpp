@@ -18,8 +18,14 @@
 #include "utils.h"
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 int main(int argc, char **argv) {
+    // Everything this run makes (directories made by mkdir -p, the work
+    // area, files the commands create) gets modes that do not depend on the
+    // operator's umask: nothing the run makes is writable by others unless
+    // a mode says so.
+    umask(022);
     const char *program = argc > 0 && argv[0] != nullptr ? argv[0] : "setup";
     flUseLog = 1;
     pCorlaInstallDir = SaveStr("/tmp/%sInstall", CompanyDir);

@@ -37,6 +37,10 @@ int main(int argc, char **argv) {
     FillInstallInfo();
     parseCommandLineOptions(argc, argv);
     RefuseUntravelledPath(pPathToSetup);
+    // Once every directory down to the work area is closed to other users,
+    // only root and the operator can change it, so this holds for the rest
+    // of the run.
+    RefuseUnsafeWorkArea(pCorlaInstallDir);
 
     pCurrentInstallDir = locatePreviousInstallation();
     if (pCurrentInstallDir != nullptr) RefuseUntravelledPath(pCurrentInstallDir);

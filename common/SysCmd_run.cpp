@@ -117,26 +117,25 @@ int RefuseLine(int mode, const char *name) {
 }
 
 // Where the command's output goes: nowhere in mode 0; for a shown command in
-// mode 1 or 2 the log, provided it is this user's own file (else nowhere);
-// the terminal otherwise.
+// mode 1 or 2 the log, provided it is this user's own file (else nowhere,
+// so that a log that cannot be used never fails the command); the terminal
+// otherwise.
 void AddRedirection(TextBuilder &text, int mode, bool logged, int layers) {
     if (mode == CmdQuiet) {
         text.Add(" 1>/dev/null 2>/dev/null");
         return;
     }
     if (!logged) return;
-    if (!flUseLog || !PrepareLogFile()) {
+    char *log = LogRedirectPath();
+    if (strcmp(log, "/dev/null") == 0) {
         text.Add(" 1>>/dev/null 2>>/dev/null");
-        return;
+    } else {
+        text.Add(" 1>>");
+        text.AddQuoted(log, layers);
+        text.Add(" 2>>");
+        text.AddQuoted(log, layers);
     }
-    char log[CmdLineSize];
-    TextBuilder logName(log, sizeof log);
-    logName.Addf("/tmp/%s.log", my_name);
-    text.Add(" 1>>");
-    text.AddQuoted(log, layers);
-    text.Add(" 2>>");
-    text.AddQuoted(log, layers);
-    if (!logName.Fits()) text.flCut = true;
+    PutMem(log);
 }
 
 void WaitAfter(int index) {

@@ -288,18 +288,26 @@ extern uint8_t flUseLog;        // 1: PutLogMsg writes; SysCmd sends command out
 extern const char *pLogPath;    // the log directory, "/tmp" (set by every PutLogMsg)
 extern FILE *pLog;              // the log while one message is written; none otherwise
 extern uint8_t flLogFirstWrite; // 1: the next message truncates the log
+extern uint8_t flLogFailed;     // 1: a failure of the log was reported; later ones are silent
 
 // Append one message to "/tmp/<my_name>.log" (the first of a run truncates
 // it). The log is never written through a symbolic link or into anything
 // but a regular file of this user: such a thing is removed, and a new log is
 // created with mode 666. When it cannot be opened, "ERROR: couldn't open
-// <path>" goes to standard error and the message is lost.
+// <path>" goes to standard error and the message is lost; when the message
+// cannot be written or the file closed, "ERROR: couldn't write <path>". Only
+// the first failure of a run is reported (flLogFailed); every message tries
+// the log afresh, and a log failure never ends the run.
 [[gnu::format(printf, 1, 2)]] void PutLogMsg(const char *format, ...);
 // Make sure the log is this user's own regular file as PutLogMsg does,
 // without writing to it (a missing log is created empty with mode 666).
-// Yields 1 when it is, 0 when it cannot be made so. The runner calls it
-// before the shell appends command output to the log.
+// Yields 1 when it is, 0 when it cannot be made so (reported as PutLogMsg
+// reports an open failure). The runner calls it before the shell appends
+// command output to the log.
 int PrepareLogFile();
+// Where a command line sends what belongs in the log: the log's path when
+// logging is on and PrepareLogFile succeeds, else "/dev/null". New text.
+char *LogRedirectPath();
 
 // Fatal error: "\n<my_name>: <message> : <system error text>\n" on standard
 // error, then exit status 1.

@@ -7,6 +7,10 @@
 // open refuses to follow a link. Because /tmp is sticky, nobody else can
 // replace the log once it is ours, so the shell's ">>" redirections of the
 // runner, made after PrepareLogFile, land in the same file.
+//
+// The log is a record, not a step of the run: a log that cannot be opened,
+// written or closed is said once on standard error and the run goes on;
+// what the shell would have appended to it goes to /dev/null instead.
 #include "utils.h"
 
 #include "MemMgr.h"
@@ -25,6 +29,7 @@ uint8_t flUseLog = 0;
 const char *pLogPath = "/tmp";
 FILE *pLog = nullptr;
 uint8_t flLogFirstWrite = 1;
+uint8_t flLogFailed = 0;
 
 namespace {
 
@@ -37,6 +42,13 @@ int LogFileName(char (&path)[LogPathSize]) {
     if (my_name == nullptr || pLogPath == nullptr) return 0;
     int n = snprintf(path, sizeof path, "%s/%s.log", pLogPath, my_name);
     return n > 0 && size_t(n) < sizeof path;
+}
+
+// The first failure of the log is reported; later ones would only repeat it.
+void ReportLogFailure(const char *what, const char *path) {
+    if (flLogFailed) return;
+    flLogFailed = 1;
+    fprintf(stderr, "ERROR: couldn't %s %s\n", what, path);
 }
 
 bool IsOwnRegularFile(const struct stat &st) {
@@ -98,24 +110,37 @@ void PutLogMsg(const char *format, ...) {
     if (fd >= 0) pLog = fdopen(fd, "a");
     if (pLog == nullptr) {
         if (fd >= 0) close(fd);
-        fprintf(stderr, "ERROR: couldn't open %s\n", path);
+        ReportLogFailure("open", path);
         return;
     }
     va_list args;
     va_start(args, format);
-    vfprintf(pLog, format, args);
+    bool failed = vfprintf(pLog, format, args) < 0;
     va_end(args);
-    fclose(pLog);
+    // The message reaches the file only when the stream is flushed at the
+    // close: a full disk or a file-size limit shows there.
+    if (fflush(pLog) != 0 || ferror(pLog)) failed = true;
+    if (fclose(pLog) != 0) failed = true;
     pLog = nullptr;
+    if (failed) ReportLogFailure("write", path);
 }
 
 int PrepareLogFile() {
     char path[LogPathSize];
-    if (!LogFileName(path)) return 0;
-    int fd = OpenLog(path, false);
-    if (fd < 0) return 0;
+    int fd = LogFileName(path) ? OpenLog(path, false) : -1;
+    if (fd < 0) {
+        ReportLogFailure("open", path);
+        return 0;
+    }
     close(fd);
     return 1;
+}
+
+char *LogRedirectPath() {
+    if (!flUseLog || !PrepareLogFile()) return SaveStr_("/dev/null");
+    char path[LogPathSize];
+    LogFileName(path);
+    return SaveStr_(path);
 }
 
 void SysError(const char *format, ...) {

@@ -7,7 +7,7 @@
 // placeholders of the English text, in the same order.
 #pragma once
 
-inline constexpr int NlsSetupCount = 71;
+inline constexpr int NlsSetupCount = 73;
 
 // The entries the installer prints or hands out, by number.
 enum NlsSetupIndex : int {
@@ -34,9 +34,11 @@ enum NlsSetupIndex : int {
     NlsWaitChoice = 68,
     NlsQuitChoice = 69,
     NlsEnterSelection = 70,
+    NlsUnsafeWorkArea = 71,    // work area, the directory another user can change
+    NlsArchiveIncomplete = 72, // the joined archive
 };
 
-// The six tables, indexed 0 to 70; the same index means the same message.
+// The six tables, indexed 0 to 72; the same index means the same message.
 extern const char *const NLS_ENGLISH[NlsSetupCount];
 extern const char *const NLS_SPANISH[NlsSetupCount];
 extern const char *const NLS_ITALIAN[NlsSetupCount];
@@ -49,7 +51,7 @@ extern const char *const NLS_PORTUGUESE[NlsSetupCount];
 extern const char *InstallInfo[6];
 extern const char *InstallSiteInfo[5];
 
-// The text with that index (0..70) in the chosen language. The first call
+// The text with that index (0..72) in the chosen language. The first call
 // chooses the language from LANG: the value is cut at its first "." (LANG
 // itself then holds the shortened value, for the commands started later)
 // and looked up exactly in ",en_US,es_ES,it_IT,fr_FR,ge_GE,pr_BR"; unset or

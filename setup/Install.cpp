@@ -2,6 +2,7 @@
 // their places.
 #include "Install.h"
 
+#include "Archive.h"
 #include "Catalogue.h"
 #include "Locations.h"
 #include "MemMgr.h"
@@ -72,6 +73,16 @@ void MakeSpoolDirectories() {
     char *download = SaveStr("%s/%s/__pma_download__", SpoolDir, ProductDir);
     MakeDirectory(download, "777");
     PutMem(download);
+}
+
+// The joined archive lacks a part: said on standard error and in the log,
+// and the run ends with status 1 before anything is unpacked. The work area
+// stays, as after any command that fails.
+[[noreturn]] void ArchiveIncomplete(const char *archive) {
+    char *text = SaveStr(nlsSetupStrCvt(NlsArchiveIncomplete), archive);
+    PutLogMsg("ERROR: %s\n", text);
+    ErrorMsg(ErrFatal, 1, "%s", text);
+    exit(1); // not reached: ErrorMsg ends the run at this level
 }
 
 } // namespace
@@ -150,6 +161,9 @@ int Install() {
         QuotedArg archive(CmdUncompress, compressed);
         SysCmd(CmdUncompress, CmdFatal, "%s", archive.text);
     }
+    // uncompress and tar take a cut archive for a shorter one; nothing may
+    // be unpacked, let alone installed, from it.
+    if (!TarFileWhole(tar)) ArchiveIncomplete(compressed);
     ChangeDirectory(pCorlaInstallDir);
     {
         QuotedArg archive(CmdTarX, tar);

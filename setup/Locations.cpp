@@ -6,6 +6,7 @@
 #include "MemMgr.h"
 #include "SetupGlobals.h"
 #include "SetupIo.h"
+#include "Staging.h"
 #include "SysCmd.h"
 #include "utils.h"
 
@@ -75,6 +76,8 @@ void TakeWorkAreaParent(const char *word) {
     if (!FindFile(dir, nullptr)) {
         flCreatedTmpDir = 1;
         char *base = FindExistingPath(dir, nullptr);
+        // Nothing is made below a directory another user controls.
+        if (base != nullptr) RefuseUnsafeWorkAreaBase(pCorlaInstallDir, base);
         // A failing mkdir is reported in the log; the test below decides.
         QuotedArg target(CmdMkdir, dir);
         SysCmd(CmdMkdir, CmdLogged, "%s", target.text);

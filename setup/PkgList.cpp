@@ -106,6 +106,18 @@ int CopyContentInto(const char *source, const char *target) {
     return ok;
 }
 
+// Give the new file replacement the mode, owner and group of original, so
+// that a rewritten file stays as open or closed as it was. 0 on failure.
+int TakeAttributesOf(const char *original, const char *replacement) {
+    struct stat st;
+    if (stat(original, &st) != 0) return 0;
+    int fd = open(replacement, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return 0;
+    int ok = fchown(fd, st.st_uid, st.st_gid) == 0 && fchmod(fd, st.st_mode & 07777) == 0;
+    close(fd);
+    return ok;
+}
+
 // Edit <appdir>/<argument> with sed through a temporary file that nobody
 // else can have prepared; the file keeps its mode, owner and group.
 void EditWithSed(const char *target, const char *sedValue) {
@@ -122,8 +134,8 @@ void EditWithSed(const char *target, const char *sedValue) {
 
     // sed's output goes to the temporary file: the runner's redirection,
     // appended to the line, lands on the ":" after it. Its diagnostics go
-    // to the log.
-    char *log = flUseLog ? SaveStr("/tmp/%s.log", my_name) : SaveStr_("/dev/null");
+    // to the log, or nowhere when the log cannot be used.
+    char *log = LogRedirectPath();
     QuotedArg file(CmdSed, target);
     QuotedArg out(CmdSed, temp);
     QuotedArg logArg(CmdSed, log);
@@ -409,6 +421,8 @@ int upgradeSolarisPackage(const char *package, const char *workArea) {
             hasVersion = strncmp(text, "VERSION=", 8) == 0;
         if (edit != nullptr) fclose(edit);
     }
+    if (hasVersion && !TakeAttributesOf(record, temp))
+        PutLogMsg("WARNING_MSG: %s keeps its mode and owner only in part\n", record);
     if (hasVersion) {
         QuotedArg from(CmdMv, temp);
         QuotedArg to(CmdMv, record);

@@ -18,6 +18,15 @@ const char ScriptBanner[] = R"SH(###############################################
 const char CorlaPrintvqmmScript[] = R"SH(ToolPath="%s"
 CfgFlags=`cat ${ToolPath}/.pm_cfg`
 
+## Print the argument unchanged and a line end (echo would take the
+## backslashes of job names such as C:\temp\new.txt for escapes)
+PassValue()
+{
+    cat <<EOF
+$1
+EOF
+}
+
 ## Determine configuration
 for Flag in $CfgFlags
 do
@@ -57,37 +66,37 @@ LPRng)
     options=""
     FFL=""
     flControlFile=""
-    while read Ln
+    while read -r Ln
     do
         case $Ln in
         H*)
-            PlimtoHost_name=`echo "$Ln" | cut -c2-`
+            PlimtoHost_name=`PassValue "$Ln" | cut -c2-`
             export PlimtoHost_name
             ;;
         P*)
-            PlimtoUser_name=`echo "$Ln" | cut -c2-`
+            PlimtoUser_name=`PassValue "$Ln" | cut -c2-`
             export PlimtoUser_name
             ;;
         Z*)
-            Zopt=`echo "$Ln" | sed -e 's/^Z/-o/' -e 's/,/ -o/g'`
+            Zopt=`PassValue "$Ln" | sed -e 's/^Z/-o/' -e 's/,/ -o/g'`
             options="$options $Zopt"
             ;;
         Q*)
-            PlimtoQueue=`echo "$Ln" | cut -c2-`
+            PlimtoQueue=`PassValue "$Ln" | cut -c2-`
             export PlimtoQueue
             ;;
         J*)
-            FFL=`echo "$Ln" | cut -c2-`
+            FFL=`PassValue "$Ln" | cut -c2-`
             ;;
         N*)
-            PlimtoJob_title=`echo "$Ln" | cut -c2-`
+            PlimtoJob_title=`PassValue "$Ln" | cut -c2-`
             export PlimtoJob_title
             ;;
         U*)
             if [ -z "$flControlFile" ]
             then
                 flControlFile=1
-                PlimtoControl_file=c`echo "$Ln" | cut -c3-`
+                PlimtoControl_file=c`PassValue "$Ln" | cut -c3-`
                 export PlimtoControl_file
             fi
             ;;
@@ -106,7 +115,7 @@ V5)
     PlimtoPrinter=`basename $0`
     PlimtoRequest_id=$1
     PlimtoUser_name=$2
-    PlimtoTitle=`echo "$3" | sed -e "s/###[ 0-9A-z#].*//"`
+    PlimtoTitle=`PassValue "$3" | sed -e "s/###[ 0-9A-z#].*//"`
     PlimtoCopies=$4
     PlimtoOption_list=$5
     export PATH PlimtoPrinter PlimtoRequest_id PlimtoUser_name PlimtoTitle

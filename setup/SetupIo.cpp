@@ -2,13 +2,17 @@
 #include "SetupIo.h"
 
 #include "MemMgr.h"
+#include "SetupGlobals.h"
 #include "SysCmd.h"
 #include "utils.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,6 +35,34 @@ int RunShell(const char *format, ...) {
     if (WIFEXITED(rc)) return WEXITSTATUS(rc);
     if (WIFSIGNALED(rc)) return 128 + WTERMSIG(rc);
     return -1;
+}
+
+int ReadRegularFile(const char *dir, const char *name, off_t *size) {
+    char *path = JoinSetupPath(dir, name);
+    // O_NONBLOCK: opening a named pipe must not wait for a writer; it is
+    // refused below like anything else that is not a regular file.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    PutMem(path);
+    if (fd < 0) return 0;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return 0;
+    }
+    size_t used = 0;
+    bool failed = false;
+    while (used < LineBufSize - 1) {
+        ssize_t n = read(fd, LineBuf + used, LineBufSize - 1 - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) failed = true;
+        if (n <= 0) break;
+        used += size_t(n);
+    }
+    close(fd);
+    LineBuf[failed ? 0 : used] = '\0';
+    if (failed) return 0;
+    if (size != nullptr) *size = st.st_size;
+    return 1;
 }
 
 void ChangeDirectory(const char *dir) {

@@ -4,6 +4,7 @@
 #include "Catalogue.h"
 #include "MemMgr.h"
 #include "SetupGlobals.h"
+#include "SetupIo.h"
 #include "utils.h"
 
 #include <cstdio>
@@ -21,7 +22,7 @@ constexpr double ParentMinimum = 17;
 // with entry 65 when the file cannot be read (the entry names isize for
 // both files).
 double ReadNeed(const char *name) {
-    if (!GetFileContent(pPathToSetup, name)) {
+    if (!ReadRegularFile(pPathToSetup, name, nullptr)) {
         printf("%s", nlsSetupStrCvt(NlsSizeFileMissing));
         exit(0);
     }

@@ -2,7 +2,8 @@
 // anything is copied.
 //
 // The needs come from the distribution's "isize" (installation) and
-// "tsize" (work area) files, 40 added to each; the free space from df -b,
+// "tsize" (work area) files, 40 added to each (a size file that is not a
+// regular file counts as missing); the free space from df -b,
 // and the space that existing directories hold (and that the run replaces)
 // from du -s. All figures are in df's unit.
 #pragma once

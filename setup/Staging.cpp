@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,6 +55,25 @@ void MakeWorkArea(const char *workArea) {
     if (!usable) RefuseWorkArea(workArea);
 }
 
+// Owners whose directories this run may rely on: root and the operator.
+bool TrustedOwner(uid_t uid) {
+    return uid == 0 || uid == geteuid() || uid == getuid();
+}
+
+// Nobody else can rename, remove or add an entry; in a sticky directory
+// others may add entries but never rename or remove another's.
+bool ClosedToOthers(const struct stat &st) {
+    return (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (st.st_mode & S_ISVTX) != 0;
+}
+
+constexpr int MaxLinksOnPath = 40; // as the kernel's own limit
+
+[[noreturn]] void RefuseUnsafe(const char *workArea, const char *where) {
+    printf(nlsSetupStrCvt(NlsUnsafeWorkArea), workArea, where);
+    printf("\n\n");
+    exit(2);
+}
+
 [[noreturn]] void ListFileMissing() {
     ErrorMsg(ErrFatal, 1, nlsSetupStrCvt(NlsListFileMissing), CompanyDir);
     exit(1); // not reached: ErrorMsg ends the run at this level
@@ -74,16 +94,61 @@ bool IsArchivePiece(std::string_view word) {
 
 } // namespace
 
+char *UnsafeDirectoryOnPath(const char *dir) {
+    struct stat st;
+    if (lstat("/", &st) != 0 || !TrustedOwner(st.st_uid) || !ClosedToOthers(st))
+        return SaveStr_("/");
+    std::string done;      // the way checked so far, resolved; "" is "/"
+    std::string rest(dir); // the way still to go
+    int links = 0;
+    while (!rest.empty()) {
+        const size_t slash = rest.find('/');
+        const std::string part = rest.substr(0, slash);
+        rest = slash == std::string::npos ? std::string() : rest.substr(slash + 1);
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            done.erase(done.empty() ? 0 : done.rfind('/'));
+            continue;
+        }
+        const std::string next = done + "/" + part;
+        if (lstat(next.c_str(), &st) != 0) return nullptr; // made later, by this run
+        if (S_ISLNK(st.st_mode)) {
+            // The link's owner can point it elsewhere at any time.
+            if (!TrustedOwner(st.st_uid) || ++links > MaxLinksOnPath) return SaveStr_(next.c_str());
+            char target[PATH_MAX];
+            ssize_t n = readlink(next.c_str(), target, sizeof target);
+            if (n <= 0 || size_t(n) >= sizeof target) return SaveStr_(next.c_str());
+            if (target[0] == '/') done.clear();
+            rest = std::string(target, size_t(n)) + (rest.empty() ? "" : "/") + rest;
+            continue;
+        }
+        // Not a directory: the command that needs one fails on its own.
+        if (!S_ISDIR(st.st_mode)) return nullptr;
+        if (!TrustedOwner(st.st_uid) || !ClosedToOthers(st)) return SaveStr_(next.c_str());
+        done = next;
+    }
+    return nullptr;
+}
+
+void RefuseUnsafeWorkAreaBase(const char *workArea, const char *existingBase) {
+    char *where = UnsafeDirectoryOnPath(existingBase);
+    if (where != nullptr) RefuseUnsafe(workArea, where);
+}
+
+void RefuseUnsafeWorkArea(const char *workArea) {
+    // The work area itself is made afresh by this run and checked then.
+    std::string parent(workArea, strlen(workArea) - strlen(StripPath(workArea)));
+    RefuseUnsafeWorkAreaBase(workArea, parent.empty() ? "/" : parent.c_str());
+}
+
 void GetDisksData(const char *dir) {
     const char *name = "disks";
-    if (!GetFileContent(dir, name)) {
+    off_t size = 0;
+    if (!ReadRegularFile(dir, name, &size)) {
         name = "DISKS";
-        if (!GetFileContent(dir, name)) ListFileMissing();
+        if (!ReadRegularFile(dir, name, &size)) ListFileMissing();
     }
     // A list cut at the end of the buffer could name half a file.
-    char *path = JoinSetupPath(dir, name);
-    off_t size = GetFileSize(path);
-    PutMem(path);
     if (size > off_t(LineBufSize - 1)) ListFileMissing();
 
     if (name[0] == 'D') {

@@ -18,8 +18,14 @@
 #include "utils.h"
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 int main(int argc, char **argv) {
+    // Everything this run makes (directories made by mkdir -p, the work
+    // area, files the commands create) gets modes that do not depend on the
+    // operator's umask: nothing the run makes is writable by others unless
+    // a mode says so.
+    umask(022);
     const char *program = argc > 0 && argv[0] != nullptr ? argv[0] : "setup";
     flUseLog = 1;
     pCorlaInstallDir = SaveStr("/tmp/%sInstall", CompanyDir);
@@ -31,6 +37,10 @@ int main(int argc, char **argv) {
     FillInstallInfo();
     parseCommandLineOptions(argc, argv);
     RefuseUntravelledPath(pPathToSetup);
+    // Once every directory down to the work area is closed to other users,
+    // only root and the operator can change it, so this holds for the rest
+    // of the run.
+    RefuseUnsafeWorkArea(pCorlaInstallDir);
 
     pCurrentInstallDir = locatePreviousInstallation();
     if (pCurrentInstallDir != nullptr) RefuseUntravelledPath(pCurrentInstallDir);

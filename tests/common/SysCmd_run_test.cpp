@@ -66,6 +66,22 @@ TEST_F(RunnerLines, WithoutTheLogOutputGoesToDevNull) {
     EXPECT_FALSE(Exists(Log()));
 }
 
+TEST_F(RunnerLines, ALogThatCannotBeUsedSendsTheOutputNowhereAndFailsNothing) {
+    LogOn();
+    ASSERT_EQ(mkdir(Log().c_str(), 0755), 0);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(SysCmd(CmdRmR, CmdFatal, "%s", "/w"), 0);
+    EXPECT_EQ(SysCmd(CmdCp, CmdLogged, "%s", "a b"), 0);
+    fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "..");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: couldn't open " + Log() + "\n");
+    ASSERT_EQ(FakeOs::lines.size(), 2u);
+    EXPECT_EQ(FakeOs::lines[0], "/usr/bin/sh -c \"/usr/bin/rm -rf /w 1>>/dev/null 2>>/dev/null\"");
+    EXPECT_EQ(FakeOs::lines[1], "/usr/bin/sh -c \"/usr/bin/cp -p a b 1>>/dev/null 2>>/dev/null\"");
+    rmdir(Log().c_str());
+}
+
 TEST_F(RunnerLines, CommandLinesAreNotLoggedBeforeTheSearch) {
     flUseLog = 1; // flSysCmdLog still clear
     testing::internal::CaptureStdout();

@@ -3,9 +3,13 @@
 
 #include "SysLayerTest.h"
 
+#include "MemMgr.h"
+
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,6 +97,55 @@ TEST_F(Log, ALogThatCannotBeOpenedCostsOnlyThatMessage) {
     WriteFile(LogPath(), "output of a command\n", 0666);
     PutLogMsg("kept\n"); // not the first write any more: appends
     EXPECT_EQ(ReadLog(), "output of a command\nkept\n");
+}
+
+TEST_F(Log, AnUnusableLogIsSaidOnceAndItsOutputGoesNowhere) {
+    ASSERT_EQ(mkdir(LogPath().c_str(), 0755), 0);
+    testing::internal::CaptureStderr();
+    PutLogMsg("one\n");
+    EXPECT_EQ(PrepareLogFile(), 0);
+    char *target = LogRedirectPath();
+    PutLogMsg("two\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: couldn't open " + LogPath() + "\n");
+    EXPECT_STREQ(target, "/dev/null");
+    PutMem(target);
+    // Usable again: the log takes the output.
+    ASSERT_EQ(rmdir(LogPath().c_str()), 0);
+    target = LogRedirectPath();
+    EXPECT_EQ(target, LogPath());
+    PutMem(target);
+    flUseLog = 0;
+    target = LogRedirectPath();
+    EXPECT_STREQ(target, "/dev/null");
+    PutMem(target);
+}
+
+TEST_F(Log, ANameTooLongForTheDirectoryIsSaidOnce) {
+    static const std::string name(252, 'n'); // "<name>.log": one byte more than a name may hold
+    my_name = name.c_str();
+    testing::internal::CaptureStderr();
+    PutLogMsg("one\n");
+    PutLogMsg("two\n");
+    EXPECT_EQ(PrepareLogFile(), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ERROR: couldn't open /tmp/" + name + ".log\n");
+}
+
+TEST_F(Log, AWriteOrCloseThatFailsIsSaidOnceAndEndsNothing) {
+    // A file-size limit (above what the child's own stderr receives): the
+    // buffered message fails when it is flushed.
+    const std::string message(100, 'm');
+    ChildResult child = RunInChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {64, 64};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(97);
+        PutLogMsg("%s\n", message.c_str());
+        PutLogMsg("%s\n", "another one");
+        if (flLogFailed != 1) _exit(96);
+    });
+    EXPECT_EQ(child.status, ChildReturned);
+    EXPECT_EQ(child.err, "ERROR: couldn't write " + LogPath() + "\n");
+    EXPECT_EQ(ReadLog(), message.substr(0, 64));
 }
 
 TEST_F(Log, PrepareLogFileDoesNotWrite) {

@@ -360,6 +360,28 @@ TEST_F(ScriptRunTest, PrintScriptLprngTakesTheQueueFromTheSpoolDirectory) {
     EXPECT_NE(Record().find("PlimtoQueue=lq9\n"), std::string::npos);
 }
 
+TEST_F(ScriptRunTest, PrintScriptPassesBackslashesThrough) {
+    // Job and user names from Windows clients carry backslashes.
+    Config(" V5 ");
+    std::string lp1 = LpInterface("lp1", printScript_);
+    EXPECT_EQ(Run(lp1, Dir(), "", "12-3 'dom\\user' 'C:\\temp\\new.txt###1' 1 '' /d/f"), 0);
+    EXPECT_NE(Record().find("\nPlimtoTitle=C:\\temp\\new.txt\n"), std::string::npos) << Record();
+    EXPECT_NE(Record().find("\nPlimtoUser_name=dom\\user\n"), std::string::npos);
+
+    unlink(record_.c_str());
+    Config(" LPRng ");
+    std::string queue = spool_ + "/lq1";
+    ASSERT_EQ(mkdir(queue.c_str(), 0755), 0);
+    std::string control = "Hho\\st\nPdom\\user\nNC:\\temp\\new.txt\nQq\\1\nUdfA\\001\n";
+    std::string env = "PRINTER=lq1 SPOOL_DIR='" + queue + "' CONTROL='" + control + "'";
+    EXPECT_EQ(Run(printScript_, queue, env, "-Ax"), 0);
+    std::string record = Record();
+    for (const char *line :
+         {"\nPlimtoJob_title=C:\\temp\\new.txt\n", "\nPlimtoUser_name=dom\\user\n",
+          "\nPlimtoHost_name=ho\\st\n", "\nPlimtoQueue=q\\1\n", "\nPlimtoControl_file=cfA\\001\n"})
+        EXPECT_NE(record.find(line), std::string::npos) << line << " in " << record;
+}
+
 TEST_F(ScriptRunTest, PrintScriptAix) {
     Config(" AIX ");
     EXPECT_EQ(Run(printScript_, Dir(), "", "-q aq1 /d/f"), 0);

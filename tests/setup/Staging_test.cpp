@@ -178,6 +178,38 @@ TEST_F(StagingTest, AWorkAreaThatCannotBeMadeIsRefused) {
     EXPECT_EQ(child.out, "ERROR: couldn't open " + Dir() + "/no/such/CorlaInstall\n\n");
 }
 
+// The way to a work-area parent: which directory or link another user
+// could change.
+TEST_F(StagingTest, TheWayToTheWorkAreaIsCheckedThroughLinks) {
+    auto unsafe = [](const std::string &path) {
+        char *where = UnsafeDirectoryOnPath(path.c_str());
+        std::string text = where != nullptr ? where : "";
+        if (where != nullptr) PutMem(where);
+        return text;
+    };
+    ASSERT_EQ(unsafe(Dir()), "") << "the test directory itself must be closed to others";
+    const std::string d = Dir();
+    ASSERT_EQ(system(("cd '" + d + "' && mkdir -p a/b open sticky && chmod 777 open && " +
+                      "chmod 1777 sticky && chmod 755 a a/b && ln -s a/../open up && " +
+                      "ln -s loop loop && ln -s /tmp/../" + d.substr(1) + "/a abs")
+                         .c_str()),
+              0);
+    EXPECT_EQ(unsafe(d + "/a/b"), "");
+    EXPECT_EQ(unsafe(d + "/a/b/not/yet"), ""); // what does not exist is made by the run
+    EXPECT_EQ(unsafe(d + "/sticky/new"), "");
+    EXPECT_EQ(unsafe(d + "/open"), d + "/open");
+    EXPECT_EQ(unsafe(d + "/a/../open/x"), d + "/open");
+    EXPECT_EQ(unsafe(d + "/up/x"), d + "/open"); // a relative link, resolved from its directory
+    EXPECT_EQ(unsafe(d + "/abs/b"), "");         // an absolute one
+    EXPECT_EQ(unsafe(d + "/loop/x"), d + "/loop");
+    if (geteuid() == 0) {
+        ASSERT_EQ(lchown((d + "/abs").c_str(), 4321, 4321), 0);
+        EXPECT_EQ(unsafe(d + "/abs/b"), d + "/abs"); // another user's link
+        ASSERT_EQ(chown((d + "/a").c_str(), 4321, 4321), 0);
+        EXPECT_EQ(unsafe(d + "/a/b"), d + "/a");
+    }
+}
+
 class JoinTest : public StagingTest {
   protected:
     void SetUp() override {

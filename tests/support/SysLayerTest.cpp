@@ -193,6 +193,7 @@ void SysLayerTest::SetUp() {
     unlink(LogPath().c_str());
     flUseLog = 0;
     flLogFirstWrite = 1;
+    flLogFailed = 0;
     flInputFilterState = 1;
     ResetCommandTable();
     FakeOs::Reset();
@@ -214,6 +215,7 @@ void SysLayerTest::TearDown() {
     FakeOs::Reset();
     flUseLog = 0;
     flLogFirstWrite = 1;
+    flLogFailed = 0;
     flInputFilterState = 1;
     pLogPath = "/tmp";
     unlink(LogPath().c_str());

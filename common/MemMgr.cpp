@@ -5,9 +5,12 @@
 // unit, blank free, 'U' used) and one node record a unit, non-zero only at the
 // first unit of an allocation. A request of n bytes needs n + 1 bytes (room
 // for a terminator) rounded up to whole units; it is placed first-fit by
-// searching the MATs in list order, skipping blocks whose FreeNodeCount is too
-// small. Requests rounding above 64 KiB get a dedicated block sized to a
-// multiple of 64 KiB, whose MAT is all 'U' so nothing else is ever put there.
+// searching the MATs in list order. A block is skipped unread when its
+// FreeNodeCount, or its bound on the longest free run, is too small; the
+// bound is raised as units are released and made tight by a failed search,
+// and a search starts at the block's first unit that may be free. Requests
+// rounding above 64 KiB get a dedicated block sized to a multiple of 64 KiB,
+// whose MAT is all 'U' so nothing else is ever put there.
 // A block whose last allocation is released is unmapped at once.
 //
 // Sanitizer builds poison every byte that is not part of a live area (free
@@ -17,12 +20,12 @@
 #include "MemMgr.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <new>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -128,21 +131,58 @@ void ReleaseRegion(void *p, size_t bytes, uint8_t flHeap) {
         munmap(p, bytes);
 }
 
-// First unit of the first run of u free units, or -1: the first place where
-// u blanks occur in the MAT. Hops from blank to 'U' with memchr, which scans
-// many characters at a time.
-int FirstFit(const char *mat, int u) {
-    int i = 0;
-    while (i + u <= MemBlockUnits) {
-        const void *blank = memchr(mat + i, ' ', size_t(MemBlockUnits - i));
-        if (blank == nullptr) return -1;
-        i = int(static_cast<const char *>(blank) - mat);
-        if (i + u > MemBlockUnits) return -1;
-        const void *used = memchr(mat + i, 'U', size_t(u));
-        if (used == nullptr) return i;
-        i = int(static_cast<const char *>(used) - mat) + 1;
+// First unit in [from, to) whose MAT character is c, or to. The MAT holds
+// only blanks and 'U', so a word that is all the other character has no c.
+// Runs are mostly short: the first words are looked at here, a longer
+// stretch is left to memchr, which scans many characters at a time.
+int FindInMat(const char *mat, int from, int to, char c) {
+    constexpr uint64_t Ones = 0x0101010101010101u;
+    const uint64_t other = Ones * uint8_t(c == ' ' ? 'U' : ' ');
+    int k = from;
+    for (int words = 0; words < 16 && k + 8 <= to; ++words, k += 8) {
+        uint64_t w;
+        memcpy(&w, mat + k, sizeof w);
+        w ^= other;
+        if (w == 0) continue;
+        if constexpr (std::endian::native == std::endian::little)
+            return k + std::countr_zero(w) / 8;
+        else
+            return k + std::countl_zero(w) / 8;
     }
+    if (k >= to) return to;
+    const void *hit = memchr(mat + k, c, size_t(to - k));
+    return hit ? int(static_cast<const char *>(hit) - mat) : to;
+}
+
+// First unit of the first run of u free units, or -1: the first place where
+// u blanks occur in the MAT (none of them lies below unit from). When there is
+// none, *pLongest gets an upper bound of the longest free run, below u.
+int FirstFit(const char *mat, int from, int u, int *pLongest) {
+    int i = from, longest = 0;
+    while (i + u <= MemBlockUnits) {
+        i = FindInMat(mat, i, MemBlockUnits, ' ');
+        if (i + u > MemBlockUnits) break;
+        int end = FindInMat(mat, i, i + u, 'U');
+        if (end == i + u) return i;
+        longest = std::max(longest, end - i); // a whole run: it starts after a 'U'
+        i = end + 1;
+    }
+    // Runs in the units not searched are shorter than u, as the tail is.
+    *pLongest = std::max(longest, std::min(MemBlockUnits - i, u - 1));
     return -1;
+}
+
+// Units [i, i + n) of b have just been released: raise the block's bound to
+// the length of the free run that now holds them.
+void NoteReleased(MemBlock *b, int i, int n) {
+    b->nFreeFrom = std::min(b->nFreeFrom, i);
+    if (b->nFreeRunBound >= b->FreeNodeCount) return; // no run can be longer
+    const char *mat = b->MAT;
+    const void *usedBefore = memrchr(mat, 'U', size_t(i));
+    int start = usedBefore ? int(static_cast<const char *>(usedBefore) - mat) + 1 : 0;
+    const void *usedAfter = memchr(mat + i + n, 'U', size_t(MemBlockUnits - i - n));
+    int end = usedAfter ? int(static_cast<const char *>(usedAfter) - mat) : MemBlockUnits;
+    b->nFreeRunBound = std::max(b->nFreeRunBound, end - start);
 }
 
 // Unit index of the allocation starting at address in an ordinary block, or
@@ -165,6 +205,7 @@ void *GetDedicated(size_t size, uint64_t r) {
     Expose(b->pMemory, size + 1, b->nMemoryBytes);
     memset(b->MAT, 'U', MemBlockUnits);
     b->FreeNodeCount = 0;
+    b->nFreeRunBound = 0;
     b->DedicatedSize = int32_t(r);
     return b->pMemory;
 }
@@ -187,6 +228,7 @@ void *AdjustOrdinary(MemBlock *b, int i, void *address, size_t size, uint64_t r)
         Expose(p, size + 1, size_t(oldUnits) * MemUnitSize);
         b->Nodes[i].nCount = uint16_t(newUnits);
         b->FreeNodeCount += freed;
+        NoteReleased(b, i + newUnits, freed);
         return address;
     }
 
@@ -272,14 +314,16 @@ MemBlock *GetNewBlock(size_t size) {
         fprintf(stderr, "ERROR: %s\n", OutOfMem);
         return nullptr;
     }
-    // Value-initialised in place: the mapping is already zero, this also
-    // starts the header's lifetime as an object.
-    MemBlock *b = new (header) MemBlock{};
+    // The region is zero-filled (a fresh mapping or calloc), which is every
+    // field's starting value; writing the zeros again would fault in all the
+    // pages of the node records, most of which a block never uses.
+    auto *b = static_cast<MemBlock *>(header);
     memset(b->MAT, ' ', MemBlockUnits);
     b->MAT[MemBlockUnits] = '\0';
     b->Size = int32_t(dataSize);
     b->pMemory = static_cast<char *>(memory);
     b->FreeNodeCount = MemBlockUnits;
+    b->nFreeRunBound = MemBlockUnits;
     b->nHeaderBytes = headerBytes;
     b->nMemoryBytes = memoryBytes;
     b->flHeaderHeap = flHeaderHeap;
@@ -323,7 +367,10 @@ void *GetMem(size_t size) {
     MemBlock *b = pMemB;
     int i = -1;
     for (; b != nullptr; b = b->pNext) {
-        if (b->FreeNodeCount >= u && (i = FirstFit(b->MAT, u)) >= 0) break;
+        if (b->FreeNodeCount < u || b->nFreeRunBound < u) continue;
+        int longest = 0;
+        if ((i = FirstFit(b->MAT, b->nFreeFrom, u, &longest)) >= 0) break;
+        b->nFreeRunBound = longest;
     }
     if (b == nullptr) {
         b = GetNewBlock(MemBlockSize);
@@ -337,6 +384,7 @@ void *GetMem(size_t size) {
     memset(p, 0, r);
     Expose(p, size + 1, r);
     b->FreeNodeCount -= u;
+    if (i == b->nFreeFrom) b->nFreeFrom = i + u;
     return p;
 }
 
@@ -356,7 +404,10 @@ void PutMem(void *address) {
     memset(b->MAT + i, ' ', size_t(units));
     b->Nodes[i] = MemNode{0, nullptr};
     Poison(address, size_t(units) * MemUnitSize);
-    if (b->FreeNodeCount == MemBlockUnits) FreeBlock(b);
+    if (b->FreeNodeCount == MemBlockUnits)
+        FreeBlock(b);
+    else
+        NoteReleased(b, i, units);
 }
 
 void *AdjustMem(void *address, size_t size) {
@@ -474,15 +525,19 @@ int MemCheck(char *why, size_t whySize) {
                 return fail("dedicated size outside the block", b, -1);
             continue;
         }
-        int blanks = 0, used = 0;
+        int blanks = 0, used = 0, run = 0;
         for (int i = 0; i < MemBlockUnits;) {
             const MemNode &node = b->Nodes[i];
             if (b->MAT[i] == ' ') {
                 if (node.nCount != 0) return fail("node record on a free unit", b, i);
+                if (++run > b->nFreeRunBound)
+                    return fail("free run longer than the block's bound", b, i);
+                if (i < b->nFreeFrom) return fail("free unit below the block's first", b, i);
                 ++blanks;
                 ++i;
                 continue;
             }
+            run = 0;
             if (b->MAT[i] != 'U') return fail("MAT character neither blank nor U", b, i);
             if (node.nCount == 0 || node.pAddr != b->pMemory + size_t(i) * MemUnitSize)
                 return fail("used unit without a node record starting it", b, i);

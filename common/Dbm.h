@@ -9,7 +9,8 @@
 //                           file "<name>.udb_new" and renames it over the
 //                           store, so a reader sees the old or the new store.
 //   cached store (DbmT...)  a DbT handle holds the whole store file in one
-//                           memory block (the image); lookups walk the image;
+//                           memory block (the image) and an index from key
+//                           to record, so a lookup does not walk the image;
 //                           changes are made in memory and written back whole
 //                           ("archived") by the same replace-and-rename step.
 //                           Before each access the handle reloads the file
@@ -154,6 +155,8 @@ enum DbTType : int32_t {
     DbTypeTyped = 2,       // "TUDBAA" header, big-endian length words
 };
 
+struct DbTIndex; // private to the cached store
+
 struct DbT {
     char *pName;          // the name given to DbTOpen (own copy)
     uint8_t flSwap;       // the 16-bit words are byte-swapped between file and host
@@ -166,6 +169,10 @@ struct DbT {
     int32_t nRecords;     // record count of a typed store (header)
     uint8_t flChanged;    // set when the image is (re)loaded or changed in memory
     int32_t nDbType;      // a DbTType
+    // Private: the first record of each key in the image, built when the
+    // image is loaded and kept by every change the store's operations make
+    // (a GetMem block; null while not built).
+    DbTIndex *pIndex;
 };
 
 // What the walk yields for one record.

@@ -8,9 +8,12 @@
 // searching the MATs in list order. A block is skipped unread when its
 // FreeNodeCount, or its bound on the longest free run, is too small; the
 // bound is raised as units are released and made tight by a failed search,
-// and a search starts at the block's first unit that may be free. Requests
-// rounding above 64 KiB get a dedicated block sized to a multiple of 64 KiB,
-// whose MAT is all 'U' so nothing else is ever put there.
+// and a search starts at the block's first unit that may be free. The full
+// blocks at the head of a long list are not walked again and again: for each
+// size class a search starts at the first block that may serve it. Units
+// not handed out since their block was mapped are zero already and are not
+// written. Requests rounding above 64 KiB get a dedicated block sized to a
+// multiple of 64 KiB, whose MAT is all 'U' so nothing else is ever put there.
 // A block whose last allocation is released is unmapped at once.
 //
 // Sanitizer builds poison every byte that is not part of a live area (free
@@ -52,6 +55,18 @@ constexpr uint64_t MaxDedicatedSize = 0x7FFF0000; // largest multiple of 64 KiB 
 
 MemBlock *pLastFound = nullptr; // the block FindBlock found last, while it exists
 int fdZero = -2;                // zero device: -2 not opened yet, -1 unavailable (calloc instead)
+
+// Requests fall into size classes of 2^c to 2^(c+1) - 1 units. For each
+// class, every block before pSearchFrom[c] in the list has a free-run bound
+// below 2^c, so that a search for the class starts there instead of passing
+// over the many full blocks at the head of a long list; null means the head.
+constexpr int SizeClasses = 12;
+MemBlock *pSearchFrom[SizeClasses] = {};
+uint64_t nBlockSeq = 0; // the last block's nSeq
+
+int SizeClass(int units) {
+    return int(std::bit_width(unsigned(units))) - 1;
+}
 
 void Poison([[maybe_unused]] const void *p, [[maybe_unused]] size_t n) {
 #if defined(CORLA_ASAN)
@@ -182,7 +197,20 @@ void NoteReleased(MemBlock *b, int i, int n) {
     int start = usedBefore ? int(static_cast<const char *>(usedBefore) - mat) + 1 : 0;
     const void *usedAfter = memchr(mat + i + n, 'U', size_t(MemBlockUnits - i - n));
     int end = usedAfter ? int(static_cast<const char *>(usedAfter) - mat) : MemBlockUnits;
-    b->nFreeRunBound = std::max(b->nFreeRunBound, end - start);
+    if (end - start <= b->nFreeRunBound) return;
+    b->nFreeRunBound = end - start;
+    // The block may now serve classes whose searches start after it.
+    for (int c = 0; c < SizeClasses && (1 << c) <= b->nFreeRunBound; ++c)
+        if (pSearchFrom[c] != nullptr && b->nSeq < pSearchFrom[c]->nSeq) pSearchFrom[c] = b;
+}
+
+// Zero units [i, i + n) of b for a new owner. Units from nFreshFrom on have
+// not been handed out since the data area was mapped, so they are zero
+// still; leaving them alone spares faulting in pages nobody has touched.
+void ZeroUnits(MemBlock *b, int i, int n) {
+    int stale = std::min(i + n, b->nFreshFrom) - i;
+    if (stale > 0) memset(b->pMemory + size_t(i) * MemUnitSize, 0, size_t(stale) * MemUnitSize);
+    b->nFreshFrom = std::max(b->nFreshFrom, i + n);
 }
 
 // Unit index of the allocation starting at address in an ordinary block, or
@@ -238,7 +266,7 @@ void *AdjustOrdinary(MemBlock *b, int i, void *address, size_t size, uint64_t r)
     if (i + newUnits <= MemBlockUnits && TestMAT(b->MAT + i + oldUnits, ' ', d)) {
         memset(b->MAT + i + oldUnits, 'U', size_t(d));
         Unpoison(p, r);
-        memset(p + oldBytes, 0, size_t(d) * MemUnitSize);
+        ZeroUnits(b, i + oldUnits, d);
         Expose(p, size + 1, r);
         b->Nodes[i].nCount = uint16_t(newUnits);
         b->FreeNodeCount -= d;
@@ -276,6 +304,7 @@ int TestMAT(const char *text, char c, int n) {
 }
 
 void PushBlock(MemBlock *block) {
+    block->nSeq = ++nBlockSeq;
     block->pNext = nullptr;
     if (pMemB == nullptr) {
         block->pPrev = nullptr;
@@ -290,6 +319,10 @@ void PushBlock(MemBlock *block) {
 }
 
 MemBlock *PopBlock(MemBlock *block) {
+    // A search that was to start here starts at a neighbour; the blocks
+    // before this one are all before the previous one too.
+    for (MemBlock *&from : pSearchFrom)
+        if (from == block) from = block->pNext != nullptr ? block->pNext : block->pPrev;
     if (block->pPrev != nullptr) block->pPrev->pNext = block->pNext;
     if (block->pNext != nullptr) block->pNext->pPrev = block->pPrev;
     if (block != pMemB) return block;
@@ -364,13 +397,21 @@ void *GetMem(size_t size) {
     if (r > MemBlockSize) return GetDedicated(size, r);
 
     int u = int(r / MemUnitSize);
-    MemBlock *b = pMemB;
+    int c = SizeClass(u);
+    MemBlock *&from = pSearchFrom[c];
+    MemBlock *b = from != nullptr ? from : pMemB;
+    bool leading = true; // every block so far is too small for the whole class
     int i = -1;
     for (; b != nullptr; b = b->pNext) {
-        if (b->FreeNodeCount < u || b->nFreeRunBound < u) continue;
-        int longest = 0;
-        if ((i = FirstFit(b->MAT, b->nFreeFrom, u, &longest)) >= 0) break;
-        b->nFreeRunBound = longest;
+        if (b->FreeNodeCount >= u && b->nFreeRunBound >= u) {
+            int longest = 0;
+            if ((i = FirstFit(b->MAT, b->nFreeFrom, u, &longest)) >= 0) break;
+            b->nFreeRunBound = longest;
+        }
+        if (leading && b->nFreeRunBound < (1 << c))
+            from = b->pNext != nullptr ? b->pNext : b;
+        else
+            leading = false;
     }
     if (b == nullptr) {
         b = GetNewBlock(MemBlockSize);
@@ -381,9 +422,10 @@ void *GetMem(size_t size) {
     memset(b->MAT + i, 'U', size_t(u));
     b->Nodes[i] = MemNode{uint16_t(u), p};
     Unpoison(p, r);
-    memset(p, 0, r);
+    ZeroUnits(b, i, u);
     Expose(p, size + 1, r);
     b->FreeNodeCount -= u;
+    b->nFreeRunBound = std::min(b->nFreeRunBound, b->FreeNodeCount);
     if (i == b->nFreeFrom) b->nFreeFrom = i + u;
     return p;
 }
@@ -514,9 +556,19 @@ int MemCheck(char *why, size_t whySize) {
                      what);
         return 0;
     };
+    // Searches start at blocks of the list, and no block they pass over could
+    // serve them.
+    for (int c = 0; c < SizeClasses; ++c) {
+        if (pSearchFrom[c] == nullptr) continue;
+        const MemBlock *b = pMemB;
+        for (; b != nullptr && b != pSearchFrom[c]; b = b->pNext)
+            if (b->nFreeRunBound >= (1 << c)) return fail("a search starts past room", b, c);
+        if (b == nullptr) return fail("a search starts outside the list", pSearchFrom[c], c);
+    }
     const MemBlock *prev = nullptr;
     for (const MemBlock *b = pMemB; b != nullptr; prev = b, b = b->pNext) {
         if (b->pPrev != prev) return fail("pPrev does not point at the previous block", b, -1);
+        if (prev != nullptr && b->nSeq <= prev->nSeq) return fail("list out of order", b, -1);
         if (b->MAT[MemBlockUnits] != '\0') return fail("MAT not terminated", b, MemBlockUnits);
         if (IsDedicated(b)) {
             if (b->FreeNodeCount != 0 || !TestMAT(b->MAT, 'U', MemBlockUnits))
@@ -543,6 +595,8 @@ int MemCheck(char *why, size_t whySize) {
                 return fail("used unit without a node record starting it", b, i);
             if (i + node.nCount > MemBlockUnits || !TestMAT(b->MAT + i, 'U', node.nCount))
                 return fail("node count runs over free units", b, i);
+            if (i + node.nCount > b->nFreshFrom)
+                return fail("allocation among the units never handed out", b, i);
             for (int k = i + 1; k < i + node.nCount; ++k)
                 if (b->Nodes[k].nCount != 0) return fail("node record inside an allocation", b, k);
             used += node.nCount;

@@ -52,8 +52,13 @@ struct MemBlock {
     // than the longest run of free units, so a search skips a block that
     // cannot hold a request without reading its MAT; it is raised when units
     // are released and lowered when a search of the block fails. Every unit
-    // below nFreeFrom is used, so a search of the MAT starts there.
+    // below nFreeFrom is used, so a search of the MAT starts there. nSeq
+    // grows along the list (blocks are appended at the tail), so that the
+    // allocator can tell which of two blocks comes first. Units from
+    // nFreshFrom on have never been handed out, so they are still zero.
     int32_t nFreeFrom;
+    int32_t nFreshFrom;
+    uint64_t nSeq;
 };
 
 extern MemBlock *pMemB;       // head of the block list; none while no block exists
@@ -107,7 +112,8 @@ void DumpMem();
 // Consistency check for tests and debug builds: per block, free units plus
 // used units equal 2048, FreeNodeCount matches the MAT, node records agree
 // with the MAT runs, no free run is longer than nFreeRunBound nor lies below
-// nFreeFrom, and the list's links agree both ways. Yields 1 when everything
+// nFreeFrom, no search starts past a block that could serve it, and the
+// list's links and order agree both ways. Yields 1 when everything
 // agrees; otherwise 0, with a description of the first disagreement in why
 // (when given, at most whySize bytes).
 int MemCheck(char *why, size_t whySize);

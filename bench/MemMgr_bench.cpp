@@ -41,7 +41,7 @@ void SmallFresh(benchmark::State &state) {
     }
 }
 
-// A working set of 512 areas of mixed sizes (mostly small, some up to 4 KiB,
+// A working set of n areas of mixed sizes (mostly small, some up to 4 KiB,
 // a few dedicated), replaced one at a time in random order.
 template <class A>
 void Mixed(benchmark::State &state) {
@@ -51,7 +51,7 @@ void Mixed(benchmark::State &state) {
         unsigned r = rng() % 100;
         s = r < 80 ? rng() % 128 + 1 : r < 99 ? rng() % 4096 + 1 : rng() % 100000 + 65536;
     }
-    std::vector<void *> live(512);
+    std::vector<void *> live(size_t(state.range(0)));
     for (size_t k = 0; k < live.size(); ++k)
         live[k] = A::Get(sizes[k]);
     size_t step = 0;
@@ -69,7 +69,7 @@ BENCHMARK(SmallHold<Ours>)->Name("small_hold/ours")->Arg(16)->Arg(200)->Arg(2000
 BENCHMARK(SmallHold<Base>)->Name("small_hold/base")->Arg(16)->Arg(200)->Arg(2000);
 BENCHMARK(SmallFresh<Ours>)->Name("small_fresh/ours");
 BENCHMARK(SmallFresh<Base>)->Name("small_fresh/base");
-BENCHMARK(Mixed<Ours>)->Name("mixed_512/ours");
-BENCHMARK(Mixed<Base>)->Name("mixed_512/base");
+BENCHMARK(Mixed<Ours>)->Name("mixed/ours")->Arg(64)->Arg(512)->Arg(4096);
+BENCHMARK(Mixed<Base>)->Name("mixed/base")->Arg(64)->Arg(512)->Arg(4096);
 
 } // namespace

@@ -12,7 +12,8 @@
 //                           full disk) is removed and the store stays as it
 //                           was.
 //   cached store (DbmT...)  a DbT handle holds the whole store file in one
-//                           memory block (the image); lookups walk the image;
+//                           memory block (the image) and an index from key
+//                           to record, so a lookup does not walk the image;
 //                           changes are made in memory and written back whole
 //                           ("archived") by the same replace-and-rename step.
 //                           Before each access the handle reloads the file
@@ -157,6 +158,8 @@ enum DbTType : int32_t {
     DbTypeTyped = 2,       // "TUDBAA" header, big-endian length words
 };
 
+struct DbTIndex; // private to the cached store
+
 struct DbT {
     char *pName;          // the name given to DbTOpen (own copy)
     uint8_t flSwap;       // the 16-bit words are byte-swapped between file and host
@@ -169,6 +172,15 @@ struct DbT {
     int32_t nRecords;     // record count of a typed store (header)
     uint8_t flChanged;    // set when the image is (re)loaded or changed in memory
     int32_t nDbType;      // a DbTType
+    // Private: the first record of each key in the image, built when the
+    // image is loaded and kept by every change the store's operations make
+    // (a GetMem block; null while not built).
+    DbTIndex *pIndex;
+    // Private: memory ran out for the index or for room ahead of the image;
+    // until the image is loaded again the operations walk it and grow it by
+    // what each put needs, rather than trying (and saying that memory ran
+    // out) again at every operation.
+    uint8_t flShortOfMemory;
 };
 
 // What the walk yields for one record.

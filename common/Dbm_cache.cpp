@@ -1,9 +1,12 @@
 // Dbm cached store: a DbT handle holds the whole store file as one memory
-// block (the image) and walks it for every lookup. Changes are made in the
-// image and written back whole by DbmTArchiveDb, after each change or, with
-// DbTDeferWrite, when the owner asks. Before each access the image is
-// reloaded when the file's modification time has changed, unless the handle
-// was opened with DbTKeepLoaded.
+// block (the image). Changes are made in the image and written back whole by
+// DbmTArchiveDb, after each change or, with DbTDeferWrite, when the owner
+// asks. Before each access the image is reloaded when the file's
+// modification time has changed, unless the handle was opened with
+// DbTKeepLoaded.
+//
+// Lookups, puts and deletes find a key's record through the handle's index
+// (below) rather than by walking the image; listings and prefix deletes walk.
 //
 // Every offset and length read from the image is checked against the image
 // before use: a damaged record ends the store there (the image is cut), so a
@@ -18,10 +21,20 @@
 #include "MemMgr.h"
 #include "utils.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+
+// The head of a handle's index (described with the index's code below); its
+// slots follow it in the same block.
+struct DbTIndex {
+    int32_t nSlots; // a power of two
+    int32_t nUsed;  // keys held
+    int32_t nEnd;   // where the indexed records end
+    int32_t nRoom;  // bytes the image block is known to hold
+};
 
 namespace {
 
@@ -83,8 +96,14 @@ void CopyData(const DbT *db, const DbTRecord &rec, char *out, int n) {
     dbm::UnscramblePrefix(out, stored, size_t(n), size_t(DataLen(rec)));
 }
 
-// Release the image and reset what describes it.
+void DropIndex(DbT *db) {
+    PutMem(db->pIndex);
+    db->pIndex = nullptr;
+}
+
+// Release the image (and its index) and reset what describes it.
 void DropImage(DbT *db) {
+    DropIndex(db);
     PutMem(db->pContent);
     db->pContent = nullptr;
     db->nContentSize = 0;
@@ -139,37 +158,347 @@ void Install(DbT *db, char *content, int32_t size, time_t modified) {
     DbTSetDbType(db, DbTypeLegacy);
 }
 
-// The record's end at offset + 2 + L lies inside the image and its key
-// fits; else the image ends at offset.
-bool CutAt(DbT *db, int32_t offset) {
-    db->nContentSize = offset;
-    return false;
-}
-
-bool ReadRecord(DbT *db, int32_t offset, DbTRecord *rec) {
+// The record at offset, when its end at offset + 2 + L lies inside the image
+// and its key fits (a legacy payload is decoded into the scratch block).
+bool DecodeRecord(const DbT *db, int32_t offset, DbTRecord *rec) {
     int32_t size = db->nContentSize;
-    if (offset + 2 > size) return CutAt(db, offset);
+    if (offset + 2 > size) return false;
     int32_t len = dbm::Load16(db->pContent + offset, db->flSwap);
-    if (offset + 2 + len > size) return CutAt(db, offset);
+    if (offset + 2 + len > size) return false;
     int32_t keyLen;
     if (IsLegacy(db)) {
         dbm::Unscramble(LegacyScratch, db->pContent + offset + 2, size_t(len));
         keyLen = len >= 2 ? dbm::Load16(LegacyScratch, false) : 0;
-        if (keyLen < 1 || keyLen > len - 2 || LegacyScratch[2 + keyLen - 1] != '\0')
-            return CutAt(db, offset);
+        if (keyLen < 1 || keyLen > len - 2 || LegacyScratch[2 + keyLen - 1] != '\0') return false;
         rec->pKey = LegacyScratch + 2;
     } else {
-        if (len < 2) return CutAt(db, offset);
+        if (len < 2) return false;
         keyLen = dbm::Load16(db->pContent + offset + 2, db->flSwap);
         // The key's last byte is stored unscrambled: it must be its NUL.
         if (keyLen < 1 || keyLen > len - 2 || db->pContent[offset + 4 + keyLen - 1] != '\0')
-            return CutAt(db, offset);
+            return false;
         rec->pKey = nullptr;
     }
     rec->nLen = len;
     rec->nKeyLen = keyLen;
     rec->nOffset = offset;
     return true;
+}
+
+// The same for the walk: a damaged record ends the image at offset.
+bool ReadRecord(DbT *db, int32_t offset, DbTRecord *rec) {
+    if (DecodeRecord(db, offset, rec)) return true;
+    db->nContentSize = offset;
+    // The index holds the records before the first damaged one; a cut below
+    // them means the image was changed behind the store's back.
+    if (db->pIndex != nullptr && offset < db->pIndex->nEnd) DropIndex(db);
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// The index: for each key, the offset of the first record with that key.
+//
+// An open-addressing hash table (linear probing, at most half full) in one
+// block of the memory manager. It holds the records a walk reaches, those
+// before nEnd; when nEnd is below nContentSize, the bytes from nEnd on are a
+// damaged tail, which is cut off by whatever would have walked over it (a
+// find that misses, a change, a walk), so that the image shrinks exactly
+// when it did before there was an index.
+//
+// A typed record's key is hashed and compared as stored: equal keys scramble
+// to equal bytes, so neither the wanted key nor the stored ones are decoded.
+// A legacy key is scrambled together with its data, so it is hashed plain.
+// Keys longer than a lookup can name (DbKeyBufSize) are not held.
+// ---------------------------------------------------------------------------
+
+struct IndexSlot {
+    uint32_t nHash; // the key's hash (HashBits) and MoreFlag
+    int32_t nAt;    // offset of the record + 1; 0 marks an empty slot
+};
+
+constexpr uint32_t HashBits = 0x7FFFFFFFu;
+constexpr uint32_t MoreFlag = 0x80000000u; // a later record has the same key
+constexpr int32_t MinSlots = 16;
+constexpr int32_t MaxSlots = 1 << 28;
+
+IndexSlot *Slots(DbTIndex *ix) {
+    return reinterpret_cast<IndexSlot *>(ix + 1);
+}
+
+uint32_t HashKey(const char *key, size_t n) {
+    constexpr uint64_t Mul = 0xFF51AFD7ED558CCDu;
+    uint64_t h = 0x9E3779B97F4A7C15u ^ n;
+    for (; n >= 8; key += 8, n -= 8) {
+        uint64_t w;
+        memcpy(&w, key, sizeof w);
+        h = (h ^ w) * Mul;
+        h ^= h >> 29;
+    }
+    if (n > 0) {
+        uint64_t w = 0;
+        memcpy(&w, key, n);
+        h = (h ^ w) * Mul;
+        h ^= h >> 29;
+    }
+    h *= Mul;
+    return uint32_t(h >> 33) & HashBits;
+}
+
+// The bytes the key of an indexed record is hashed by (a typed record's
+// stored key; a legacy key decoded into buffer, which holds DbKeyBufSize + 2
+// bytes), their count in *pLen.
+const char *IndexedKey(const DbT *db, int32_t offset, char *buffer, int32_t *pLen) {
+    const char *record = db->pContent + offset;
+    if (!IsLegacy(db)) {
+        *pLen = dbm::Load16(record + 2, db->flSwap);
+        return record + 4;
+    }
+    size_t payload = dbm::Load16(record, db->flSwap);
+    dbm::UnscramblePrefix(buffer, record + 2, 2, payload);
+    int32_t keyLen = dbm::Load16(buffer, false);
+    dbm::UnscramblePrefix(buffer, record + 2, size_t(2 + keyLen), payload);
+    *pLen = keyLen;
+    return buffer + 2;
+}
+
+// The slot that holds the key key[0..len), or the empty slot where it would go.
+IndexSlot *Probe(const DbT *db, DbTIndex *ix, const char *key, int32_t len, uint32_t hash) {
+    uint32_t mask = uint32_t(ix->nSlots - 1);
+    IndexSlot *slots = Slots(ix);
+    char buffer[DbKeyBufSize + 2];
+    for (uint32_t i = hash & mask;; i = (i + 1) & mask) {
+        IndexSlot *slot = &slots[i];
+        if (slot->nAt == 0) return slot;
+        if ((slot->nHash & HashBits) != hash) continue;
+        int32_t heldLen;
+        const char *held = IndexedKey(db, slot->nAt - 1, buffer, &heldLen);
+        if (heldLen == len && memcmp(held, key, size_t(len)) == 0) return slot;
+    }
+}
+
+DbTIndex *NewIndex(int32_t slots) {
+    auto *ix =
+        static_cast<DbTIndex *>(GetMem(sizeof(DbTIndex) + size_t(slots) * sizeof(IndexSlot)));
+    if (ix != nullptr) ix->nSlots = slots;
+    return ix;
+}
+
+// Twice the slots; false (the index unchanged) when memory runs out.
+bool GrowIndex(DbT *db) {
+    DbTIndex *old = db->pIndex;
+    if (old->nSlots >= MaxSlots) return false;
+    DbTIndex *ix = NewIndex(old->nSlots * 2);
+    if (ix == nullptr) return false;
+    ix->nUsed = old->nUsed;
+    ix->nEnd = old->nEnd;
+    ix->nRoom = old->nRoom;
+    uint32_t mask = uint32_t(ix->nSlots - 1);
+    IndexSlot *from = Slots(old), *to = Slots(ix);
+    for (int32_t k = 0; k < old->nSlots; ++k) {
+        if (from[k].nAt == 0) continue;
+        uint32_t i = from[k].nHash & HashBits & mask;
+        while (to[i].nAt != 0)
+            i = (i + 1) & mask;
+        to[i] = from[k];
+    }
+    PutMem(old);
+    db->pIndex = ix;
+    return true;
+}
+
+// Note the record at offset, whose key is hashed by key[0..len). False when
+// the index could not grow.
+bool IndexAdd(DbT *db, const char *key, int32_t len, int32_t offset) {
+    if ((db->pIndex->nUsed + 1) * 2 > db->pIndex->nSlots && !GrowIndex(db)) {
+        db->flShortOfMemory = 1;
+        return false;
+    }
+    uint32_t hash = HashKey(key, size_t(len));
+    IndexSlot *slot = Probe(db, db->pIndex, key, len, hash);
+    if (slot->nAt != 0) { // an earlier record has this key
+        slot->nHash |= MoreFlag;
+        return true;
+    }
+    *slot = IndexSlot{hash, offset + 1};
+    ++db->pIndex->nUsed;
+    return true;
+}
+
+// Empty a slot, moving later slots of the same probe run back into the gap.
+void EraseSlot(DbTIndex *ix, IndexSlot *slot) {
+    uint32_t mask = uint32_t(ix->nSlots - 1);
+    IndexSlot *slots = Slots(ix);
+    uint32_t gap = uint32_t(slot - slots);
+    for (uint32_t j = (gap + 1) & mask; slots[j].nAt != 0; j = (j + 1) & mask) {
+        uint32_t home = slots[j].nHash & HashBits & mask;
+        // Slot j may fill the gap when its home does not lie in (gap, j].
+        bool between = gap < j ? home > gap && home <= j : home > gap || home <= j;
+        if (between) continue;
+        slots[gap] = slots[j];
+        gap = j;
+    }
+    slots[gap] = IndexSlot{0, 0};
+    --ix->nUsed;
+}
+
+// Index the image afresh; null when there is no image or memory runs out
+// (the operations then walk the image).
+DbTIndex *BuildIndex(DbT *db) {
+    DropIndex(db);
+    if (db->pContent == nullptr || db->flShortOfMemory) return nullptr;
+    int32_t expected = IsLegacy(db) ? db->nContentSize / 32 : db->nRecords;
+    expected = expected < db->nContentSize / 6 ? expected : db->nContentSize / 6;
+    int32_t slots = MinSlots;
+    while (slots < MaxSlots && slots < 2 * expected)
+        slots *= 2;
+    db->pIndex = NewIndex(slots);
+    if (db->pIndex == nullptr) {
+        db->flShortOfMemory = 1;
+        return nullptr;
+    }
+    int32_t offset = FirstRecord(db);
+    DbTRecord rec;
+    while (offset < db->nContentSize && DecodeRecord(db, offset, &rec)) {
+        if (rec.nKeyLen <= DbKeyBufSize) {
+            const char *key = rec.pKey != nullptr ? rec.pKey : StoredKey(db, rec);
+            if (!IndexAdd(db, key, rec.nKeyLen, offset)) {
+                DropIndex(db);
+                db->flShortOfMemory = 1;
+                return nullptr;
+            }
+        }
+        offset += 2 + rec.nLen;
+    }
+    db->pIndex->nEnd = offset < db->nContentSize ? offset : db->nContentSize;
+    db->pIndex->nRoom = db->nContentSize;
+    return db->pIndex;
+}
+
+DbTIndex *Index(DbT *db) {
+    return db->pIndex != nullptr ? db->pIndex : BuildIndex(db);
+}
+
+// What a walk over the whole image does to a damaged tail.
+void CutDamagedTail(DbT *db) {
+    if (db->pIndex->nEnd < db->nContentSize) db->nContentSize = db->pIndex->nEnd;
+    db->nWalk = db->nContentSize;
+}
+
+// The slot of key (keyLen bytes with its NUL) in the index.
+IndexSlot *FindSlot(DbT *db, const char *key, size_t keyLen) {
+    char wanted[DbKeyBufSize];
+    const char *bytes = key;
+    if (!IsLegacy(db)) {
+        dbm::Scramble(wanted, key, keyLen);
+        bytes = wanted;
+    }
+    return Probe(db, db->pIndex, bytes, int32_t(keyLen), HashKey(bytes, keyLen));
+}
+
+// The walk's way to the first record of key: for a handle without an index
+// (memory ran out when it was to be built).
+int WalkFind(DbT *db, const char *key, size_t keyLen, DbTRecord *record) {
+    // Scrambled keys of equal length are equal exactly when the keys are.
+    char wanted[DbKeyBufSize];
+    if (!IsLegacy(db)) dbm::Scramble(wanted, key, keyLen);
+    for (DbTRecord *r = WalkDbTRecords(db, record, 0); r != nullptr;
+         r = WalkDbTRecords(db, record, 1)) {
+        if (size_t(record->nKeyLen) != keyLen) continue;
+        if (record->pKey != nullptr) {
+            if (memcmp(record->pKey, key, keyLen) == 0) return 1;
+        } else if (memcmp(StoredKey(db, *record), wanted, keyLen) == 0) {
+            db->nPos = record->nOffset + 4 + int32_t(keyLen);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// Encode n bytes of source at nPos (DbmTPutData without the index's care).
+int PutBytes(DbT *db, const void *source, int n) {
+    if (db == nullptr || db->pContent == nullptr || source == nullptr || n < 0) return 0;
+    if (db->nPos < 0 || db->nPos > db->nContentSize - n) return 0;
+    dbm::Scramble(db->pContent + db->nPos, static_cast<const char *>(source), size_t(n));
+    db->nPos += n;
+    return 1;
+}
+
+// The store's path, as DbTGetPath makes it, in buffer (PathBufSize bytes);
+// null when it does not fit.
+const char *PathInto(const DbT *db, char *buffer) {
+    const char *name = db->pName;
+    const char *parts[5] = {};
+    if (name[0] == '/') {
+        if (strchr(name, '.') != nullptr) return name;
+        parts[0] = name;
+        parts[1] = ".udb";
+    } else if (name[0] == '.') {
+        return name;
+    } else {
+        parts[0] = pToolPath != nullptr && pToolPath[0] != '\0' ? pToolPath : ".";
+        parts[1] = "/db/";
+        parts[2] = name;
+        parts[3] = ".udb";
+    }
+    size_t used = 0;
+    for (const char *part : parts) {
+        if (part == nullptr) break;
+        size_t n = strlen(part);
+        if (n >= PathBufSize - used) return nullptr;
+        memcpy(buffer + used, part, n);
+        used += n;
+    }
+    buffer[used] = '\0';
+    return buffer;
+}
+
+// Start reading the record of key into the cache before the reload check,
+// so that the memory is fetched while the check waits for the system. Only
+// a hint: the lookup after the check reads the index afresh.
+void Anticipate(DbT *db, const char *key) {
+    if (KeepsLoaded(db) || db->pIndex == nullptr) return;
+    size_t keyLen = strlen(key) + 1;
+    if (keyLen > size_t(DbKeyBufSize)) return;
+    char wanted[DbKeyBufSize];
+    const char *bytes = key;
+    if (!IsLegacy(db)) {
+        dbm::Scramble(wanted, key, keyLen);
+        bytes = wanted;
+    }
+    uint32_t i = HashKey(bytes, keyLen) & uint32_t(db->pIndex->nSlots - 1);
+    const IndexSlot &slot = Slots(db->pIndex)[i];
+    if (slot.nAt != 0) __builtin_prefetch(db->pContent + slot.nAt - 1);
+}
+
+int Purge(DbT *db, const char *key, int n);
+
+// Remove the records of key, as Purge does with n = 0, through the index.
+int PurgeKey(DbT *db, const char *key) {
+    size_t keyLen = strlen(key) + 1;
+    if (keyLen > size_t(DbKeyBufSize)) return 0;
+    if (Index(db) == nullptr) return Purge(db, key, 0);
+    CutDamagedTail(db);
+    IndexSlot *slot = FindSlot(db, key, keyLen);
+    if (slot->nAt == 0) return 0;
+    if (slot->nHash & MoreFlag) { // several records: the walk removes them all
+        int removed = Purge(db, key, 0);
+        BuildIndex(db);
+        return removed;
+    }
+    DbTIndex *ix = db->pIndex;
+    int32_t at = slot->nAt - 1;
+    int32_t gone = 2 + dbm::Load16(db->pContent + at, db->flSwap);
+    memmove(db->pContent + at, db->pContent + at + gone, size_t(db->nContentSize - at - gone));
+    db->nContentSize -= gone;
+    if (db->nRecords > 0) --db->nRecords;
+    EraseSlot(ix, slot);
+    IndexSlot *slots = Slots(ix);
+    for (int32_t k = 0; k < ix->nSlots; ++k)
+        if (slots[k].nAt - 1 > at) slots[k].nAt -= gone;
+    ix->nEnd = db->nContentSize;
+    db->nWalk = db->nContentSize;
+    db->flChanged = 1;
+    return 1;
 }
 
 // Removal without the refresh and without shrinking the block (the caller
@@ -223,8 +552,17 @@ void Shrink(DbT *db) {
 // Purge and give back the bytes no longer used.
 int PurgeImage(DbT *db, const char *key, int n) {
     if (db->pContent == nullptr) return 0;
-    int removed = Purge(db, key, n);
-    if (removed) Shrink(db);
+    int removed;
+    if (n <= 0 || size_t(n) > strlen(key)) {
+        removed = PurgeKey(db, key);
+    } else {
+        removed = Purge(db, key, n);
+        if (removed) BuildIndex(db);
+    }
+    if (removed) {
+        Shrink(db);
+        if (db->pIndex != nullptr) db->pIndex->nRoom = db->nContentSize;
+    }
     return removed;
 }
 
@@ -318,6 +656,7 @@ DbT *DbTOpen(const char *name, int flags) {
 
 void DbTClose(DbT *db) {
     if (db == nullptr) return;
+    DropIndex(db);
     PutMem(db->pContent);
     PutMem(db->pName);
     PutMem(db);
@@ -325,14 +664,18 @@ void DbTClose(DbT *db) {
 
 void DbTUpDate(DbT *db) {
     if (db == nullptr || db->pName == nullptr) return;
-    char *path = DbTGetPath(db);
+    // The path is made on the stack: this runs before every access.
+    char buffer[PathBufSize];
+    char *allocated = nullptr;
+    const char *path = PathInto(db, buffer);
+    if (path == nullptr) path = allocated = DbTGetPath(db);
     struct stat st;
     if (stat(path, &st) != 0) { // no file: the image, if any, stays
-        PutMem(path);
+        PutMem(allocated);
         return;
     }
     if (db->pContent != nullptr && st.st_mtime == db->tModified) {
-        PutMem(path);
+        PutMem(allocated);
         return;
     }
     // An unreadable store is retried once per refresh, so that lookups do not
@@ -349,9 +692,11 @@ void DbTUpDate(DbT *db) {
             if (stat(path, &st) != 0) break;
         }
     }
-    PutMem(path);
+    PutMem(allocated);
     if (content != nullptr) {
         Install(db, content, int32_t(SavedFileSize), st.st_mtime);
+        db->flShortOfMemory = 0;
+        BuildIndex(db);
         return;
     }
     DropImage(db);
@@ -362,6 +707,8 @@ void DbTUpDate(DbT *db) {
         db->tModified = st.st_mtime;
         MakeHeaderImage(db);
         DbTSetDbType(db, DbTypeNew);
+        db->flShortOfMemory = 0;
+        BuildIndex(db);
         return;
     }
     db->tModified = 0;
@@ -375,10 +722,9 @@ void DbTSetDbType(DbT *db, int type) {
 }
 
 int DbmTPutData(DbT *db, const void *source, int n) {
-    if (db == nullptr || db->pContent == nullptr || source == nullptr || n < 0) return 0;
-    if (db->nPos < 0 || db->nPos > db->nContentSize - n) return 0;
-    dbm::Scramble(db->pContent + db->nPos, static_cast<const char *>(source), size_t(n));
-    db->nPos += n;
+    if (!PutBytes(db, source, n)) return 0;
+    // Bytes written from outside may have changed any record's key.
+    DropIndex(db);
     return 1;
 }
 
@@ -401,34 +747,58 @@ int DbmTPutRecord(DbT *db, const char *key, const void *data, int size) {
     if (len > (IsLegacy(db) ? DbMaxPayload : DbTMaxLen)) return 0;
     if (db->nDbType == DbTypeNew) DbTSetDbType(db, DbTypeTyped);
 
-    // Room first, so that a failure leaves the image as it was.
+    // Room first, so that a failure leaves the image as it was. The block
+    // grows by half again when it must grow, so that a run of puts copies
+    // the image a few times rather than at every put.
     int32_t header = db->pContent == nullptr && !IsLegacy(db) ? DbTHeaderSize : 0;
-    size_t room = size_t(db->nContentSize + header + len + 2);
-    char *image = static_cast<char *>(AdjustMem(db->pContent, room));
-    if (image == nullptr) return 0;
-    db->pContent = image;
+    size_t need = size_t(db->nContentSize + header + len + 2);
+    DbTIndex *ix = db->pContent != nullptr ? Index(db) : nullptr;
+    size_t room = ix != nullptr ? size_t(ix->nRoom) : 0;
+    if (need > room) {
+        size_t grown =
+            ix != nullptr && !db->flShortOfMemory ? std::max(need, room + room / 2) : need;
+        char *image = static_cast<char *>(AdjustMem(db->pContent, grown));
+        if (image == nullptr && grown > need) {
+            db->flShortOfMemory = 1;
+            image = static_cast<char *>(AdjustMem(db->pContent, grown = need));
+        }
+        if (image == nullptr) return 0;
+        db->pContent = image;
+        room = grown;
+    }
     if (header) {
         db->nContentSize = DbTHeaderSize;
         db->nRecords = 0;
         UpdateHeader(db);
     }
-    Purge(db, key, 0);
+    PurgeKey(db, key);
 
-    db->nPos = db->nContentSize;
+    int32_t offset = db->nContentSize;
+    db->nPos = offset;
     db->nContentSize += int32_t(len + 2);
     dbm::Store16(db->pContent + db->nPos, uint16_t(len), db->flSwap);
     db->nPos += 2;
+    const char *indexed = key;
     if (IsLegacy(db)) {
         dbm::Store16(LegacyScratch, uint16_t(keyLen), false);
         memcpy(LegacyScratch + 2, key, keyLen);
         memcpy(LegacyScratch + 2 + keyLen, data, size_t(size));
-        DbmTPutData(db, LegacyScratch, int(len));
+        PutBytes(db, LegacyScratch, int(len));
     } else {
         dbm::Store16(db->pContent + db->nPos, uint16_t(keyLen), db->flSwap);
         db->nPos += 2;
-        DbmTPutData(db, key, int(keyLen));
-        DbmTPutData(db, data, size);
+        indexed = db->pContent + db->nPos;
+        PutBytes(db, key, int(keyLen));
+        PutBytes(db, data, size);
         ++db->nRecords;
+    }
+    if (db->pIndex != nullptr) {
+        if (IndexAdd(db, indexed, int32_t(keyLen), offset)) {
+            db->pIndex->nEnd = db->nContentSize;
+            db->pIndex->nRoom = int32_t(room);
+        } else {
+            DropIndex(db); // built again at the next use
+        }
     }
     db->flChanged = 1;
     return DefersWrite(db) ? 1 : DbmTArchiveDb(db);
@@ -454,6 +824,7 @@ int DbmTDeleteRecords(DbT *db, const char *prefix) {
 
 int DbmTGetRecordN(DbT *db, const char *key, void *buffer, int size) {
     if (db == nullptr || key == nullptr || buffer == nullptr || size < 0) return 0;
+    Anticipate(db, key);
     Refresh(db);
     DbTRecord rec;
     if (!FindTRecord(db, key, &rec)) return 0;
@@ -468,6 +839,7 @@ int DbmTGetRecord(DbT *db, const char *key, void *buffer) {
 
 int DbmTGetRecordV(DbT *db, const char *key, char **buffer, int size) {
     if (db == nullptr || key == nullptr || buffer == nullptr || size < 0) return 0;
+    Anticipate(db, key);
     Refresh(db);
     DbTRecord rec;
     if (!FindTRecord(db, key, &rec)) return 0;
@@ -484,6 +856,7 @@ int DbmTGetRecordV(DbT *db, const char *key, char **buffer, int size) {
 
 int DbmTGetRecordSize(DbT *db, const char *key) {
     if (db == nullptr || key == nullptr) return 0;
+    Anticipate(db, key);
     Refresh(db);
     DbTRecord rec;
     return FindTRecord(db, key, &rec) ? DataLen(rec) : 0;
@@ -597,20 +970,18 @@ int FindTRecord(DbT *db, const char *key, DbTRecord *record) {
         return 0;
     size_t keyLen = strlen(key) + 1;
     if (keyLen > size_t(DbKeyBufSize)) return 0;
-    // Scrambled keys of equal length are equal exactly when the keys are.
-    char wanted[DbKeyBufSize];
-    if (!IsLegacy(db)) dbm::Scramble(wanted, key, keyLen);
-    for (DbTRecord *r = WalkDbTRecords(db, record, 0); r != nullptr;
-         r = WalkDbTRecords(db, record, 1)) {
-        if (size_t(record->nKeyLen) != keyLen) continue;
-        if (record->pKey != nullptr) {
-            if (memcmp(record->pKey, key, keyLen) == 0) return 1;
-        } else if (memcmp(StoredKey(db, *record), wanted, keyLen) == 0) {
-            db->nPos = record->nOffset + 4 + int32_t(keyLen);
-            return 1;
-        }
+    if (Index(db) == nullptr) return WalkFind(db, key, keyLen, record);
+    IndexSlot *slot = FindSlot(db, key, keyLen);
+    if (slot->nAt == 0) {
+        CutDamagedTail(db); // the walk would have passed over it
+        return 0;
     }
-    return 0;
+    // Cursors as the walk leaves them at this record.
+    int32_t at = slot->nAt - 1;
+    DecodeRecord(db, at, record);
+    db->nWalk = at + 2 + record->nLen;
+    db->nPos = at + (IsLegacy(db) ? 2 : 4 + int32_t(keyLen));
+    return 1;
 }
 
 int PurgeTRecord(DbT *db, const char *key, int n) {

@@ -5,8 +5,14 @@
 // unit, blank free, 'U' used) and one node record a unit, non-zero only at the
 // first unit of an allocation. A request of n bytes needs n + 1 bytes (room
 // for a terminator) rounded up to whole units; it is placed first-fit by
-// searching the MATs in list order, skipping blocks whose FreeNodeCount is too
-// small. Requests rounding above 64 KiB get a dedicated block sized to a
+// searching the MATs in list order. A block is skipped unread when its
+// FreeNodeCount, or its bound on the longest free run, is too small; the
+// bound is raised as units are released and made tight by a failed search,
+// and a search starts at the block's first unit that may be free. The full
+// blocks at the head of a long list are not walked again and again: for each
+// size class a search starts at the first block that may serve it. Units
+// not handed out since their block was mapped are zero already and are not
+// written. Requests rounding above 64 KiB get a dedicated block sized to a
 // multiple of 64 KiB, whose MAT is all 'U' so nothing else is ever put there.
 // A block whose last allocation is released is unmapped at once.
 //
@@ -17,12 +23,12 @@
 #include "MemMgr.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <new>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -52,6 +58,18 @@ MemBlock *pLastFound = nullptr; // the block FindBlock found last, while it exis
 int fdZero = -2;                // zero device: -2 not opened yet, -1 unavailable (calloc instead)
 
 bool MappingShallFail(); // the test hook (MemFailMapping); always false outside test builds
+
+// Requests fall into size classes of 2^c to 2^(c+1) - 1 units. For each
+// class, every block before pSearchFrom[c] in the list has a free-run bound
+// below 2^c, so that a search for the class starts there instead of passing
+// over the many full blocks at the head of a long list; null means the head.
+constexpr int SizeClasses = 12;
+MemBlock *pSearchFrom[SizeClasses] = {};
+uint64_t nBlockSeq = 0; // the last block's nSeq
+
+int SizeClass(int units) {
+    return int(std::bit_width(unsigned(units))) - 1;
+}
 
 void Poison([[maybe_unused]] const void *p, [[maybe_unused]] size_t n) {
 #if defined(CORLA_ASAN)
@@ -135,21 +153,71 @@ void ReleaseRegion(void *p, size_t bytes, uint8_t flHeap) {
         munmap(p, bytes);
 }
 
-// First unit of the first run of u free units, or -1: the first place where
-// u blanks occur in the MAT. Hops from blank to 'U' with memchr, which scans
-// many characters at a time.
-int FirstFit(const char *mat, int u) {
-    int i = 0;
-    while (i + u <= MemBlockUnits) {
-        const void *blank = memchr(mat + i, ' ', size_t(MemBlockUnits - i));
-        if (blank == nullptr) return -1;
-        i = int(static_cast<const char *>(blank) - mat);
-        if (i + u > MemBlockUnits) return -1;
-        const void *used = memchr(mat + i, 'U', size_t(u));
-        if (used == nullptr) return i;
-        i = int(static_cast<const char *>(used) - mat) + 1;
+// First unit in [from, to) whose MAT character is c, or to. The MAT holds
+// only blanks and 'U', so a word that is all the other character has no c.
+// Runs are mostly short: the first words are looked at here, a longer
+// stretch is left to memchr, which scans many characters at a time.
+int FindInMat(const char *mat, int from, int to, char c) {
+    constexpr uint64_t Ones = 0x0101010101010101u;
+    const uint64_t other = Ones * uint8_t(c == ' ' ? 'U' : ' ');
+    int k = from;
+    for (int words = 0; words < 16 && k + 8 <= to; ++words, k += 8) {
+        uint64_t w;
+        memcpy(&w, mat + k, sizeof w);
+        w ^= other;
+        if (w == 0) continue;
+        if constexpr (std::endian::native == std::endian::little)
+            return k + std::countr_zero(w) / 8;
+        else
+            return k + std::countl_zero(w) / 8;
     }
+    if (k >= to) return to;
+    const void *hit = memchr(mat + k, c, size_t(to - k));
+    return hit ? int(static_cast<const char *>(hit) - mat) : to;
+}
+
+// First unit of the first run of u free units, or -1: the first place where
+// u blanks occur in the MAT (none of them lies below unit from). When there is
+// none, *pLongest gets an upper bound of the longest free run, below u.
+int FirstFit(const char *mat, int from, int u, int *pLongest) {
+    int i = from, longest = 0;
+    while (i + u <= MemBlockUnits) {
+        i = FindInMat(mat, i, MemBlockUnits, ' ');
+        if (i + u > MemBlockUnits) break;
+        int end = FindInMat(mat, i, i + u, 'U');
+        if (end == i + u) return i;
+        longest = std::max(longest, end - i); // a whole run: it starts after a 'U'
+        i = end + 1;
+    }
+    // Runs in the units not searched are shorter than u, as the tail is.
+    *pLongest = std::max(longest, std::min(MemBlockUnits - i, u - 1));
     return -1;
+}
+
+// Units [i, i + n) of b have just been released: raise the block's bound to
+// the length of the free run that now holds them.
+void NoteReleased(MemBlock *b, int i, int n) {
+    b->nFreeFrom = std::min(b->nFreeFrom, i);
+    if (b->nFreeRunBound >= b->FreeNodeCount) return; // no run can be longer
+    const char *mat = b->MAT;
+    const void *usedBefore = memrchr(mat, 'U', size_t(i));
+    int start = usedBefore ? int(static_cast<const char *>(usedBefore) - mat) + 1 : 0;
+    const void *usedAfter = memchr(mat + i + n, 'U', size_t(MemBlockUnits - i - n));
+    int end = usedAfter ? int(static_cast<const char *>(usedAfter) - mat) : MemBlockUnits;
+    if (end - start <= b->nFreeRunBound) return;
+    b->nFreeRunBound = end - start;
+    // The block may now serve classes whose searches start after it.
+    for (int c = 0; c < SizeClasses && (1 << c) <= b->nFreeRunBound; ++c)
+        if (pSearchFrom[c] != nullptr && b->nSeq < pSearchFrom[c]->nSeq) pSearchFrom[c] = b;
+}
+
+// Zero units [i, i + n) of b for a new owner. Units from nFreshFrom on have
+// not been handed out since the data area was mapped, so they are zero
+// still; leaving them alone spares faulting in pages nobody has touched.
+void ZeroUnits(MemBlock *b, int i, int n) {
+    int stale = std::min(i + n, b->nFreshFrom) - i;
+    if (stale > 0) memset(b->pMemory + size_t(i) * MemUnitSize, 0, size_t(stale) * MemUnitSize);
+    b->nFreshFrom = std::max(b->nFreshFrom, i + n);
 }
 
 // Unit index of the allocation starting at address in an ordinary block, or
@@ -172,6 +240,7 @@ void *GetDedicated(size_t size, uint64_t r) {
     Expose(b->pMemory, size + 1, b->nMemoryBytes);
     memset(b->MAT, 'U', MemBlockUnits);
     b->FreeNodeCount = 0;
+    b->nFreeRunBound = 0;
     b->DedicatedSize = int32_t(r);
     return b->pMemory;
 }
@@ -194,6 +263,7 @@ void *AdjustOrdinary(MemBlock *b, int i, void *address, size_t size, uint64_t r)
         Expose(p, size + 1, size_t(oldUnits) * MemUnitSize);
         b->Nodes[i].nCount = uint16_t(newUnits);
         b->FreeNodeCount += freed;
+        NoteReleased(b, i + newUnits, freed);
         return address;
     }
 
@@ -203,7 +273,7 @@ void *AdjustOrdinary(MemBlock *b, int i, void *address, size_t size, uint64_t r)
     if (i + newUnits <= MemBlockUnits && TestMAT(b->MAT + i + oldUnits, ' ', d)) {
         memset(b->MAT + i + oldUnits, 'U', size_t(d));
         Unpoison(p, r);
-        memset(p + oldBytes, 0, size_t(d) * MemUnitSize);
+        ZeroUnits(b, i + oldUnits, d);
         Expose(p, size + 1, r);
         b->Nodes[i].nCount = uint16_t(newUnits);
         b->FreeNodeCount -= d;
@@ -241,6 +311,7 @@ int TestMAT(const char *text, char c, int n) {
 }
 
 void PushBlock(MemBlock *block) {
+    block->nSeq = ++nBlockSeq;
     block->pNext = nullptr;
     if (pMemB == nullptr) {
         block->pPrev = nullptr;
@@ -255,6 +326,10 @@ void PushBlock(MemBlock *block) {
 }
 
 MemBlock *PopBlock(MemBlock *block) {
+    // A search that was to start here starts at a neighbour; the blocks
+    // before this one are all before the previous one too.
+    for (MemBlock *&from : pSearchFrom)
+        if (from == block) from = block->pNext != nullptr ? block->pNext : block->pPrev;
     if (block->pPrev != nullptr) block->pPrev->pNext = block->pNext;
     if (block->pNext != nullptr) block->pNext->pPrev = block->pPrev;
     if (block != pMemB) return block;
@@ -280,14 +355,16 @@ MemBlock *GetNewBlock(size_t size) {
         fprintf(stderr, "ERROR: %s\n", OutOfMem);
         return nullptr;
     }
-    // Value-initialised in place: the mapping is already zero, this also
-    // starts the header's lifetime as an object.
-    MemBlock *b = new (header) MemBlock{};
+    // The region is zero-filled (a fresh mapping or calloc), which is every
+    // field's starting value; writing the zeros again would fault in all the
+    // pages of the node records, most of which a block never uses.
+    auto *b = static_cast<MemBlock *>(header);
     memset(b->MAT, ' ', MemBlockUnits);
     b->MAT[MemBlockUnits] = '\0';
     b->Size = int32_t(dataSize);
     b->pMemory = static_cast<char *>(memory);
     b->FreeNodeCount = MemBlockUnits;
+    b->nFreeRunBound = MemBlockUnits;
     b->nHeaderBytes = headerBytes;
     b->nMemoryBytes = memoryBytes;
     b->flHeaderHeap = flHeaderHeap;
@@ -328,10 +405,21 @@ void *GetMem(size_t size) {
     if (r > MemBlockSize) return GetDedicated(size, r);
 
     int u = int(r / MemUnitSize);
-    MemBlock *b = pMemB;
+    int c = SizeClass(u);
+    MemBlock *&from = pSearchFrom[c];
+    MemBlock *b = from != nullptr ? from : pMemB;
+    bool leading = true; // every block so far is too small for the whole class
     int i = -1;
     for (; b != nullptr; b = b->pNext) {
-        if (b->FreeNodeCount >= u && (i = FirstFit(b->MAT, u)) >= 0) break;
+        if (b->FreeNodeCount >= u && b->nFreeRunBound >= u) {
+            int longest = 0;
+            if ((i = FirstFit(b->MAT, b->nFreeFrom, u, &longest)) >= 0) break;
+            b->nFreeRunBound = longest;
+        }
+        if (leading && b->nFreeRunBound < (1 << c))
+            from = b->pNext != nullptr ? b->pNext : b;
+        else
+            leading = false;
     }
     if (b == nullptr) {
         b = GetNewBlock(MemBlockSize);
@@ -342,9 +430,11 @@ void *GetMem(size_t size) {
     memset(b->MAT + i, 'U', size_t(u));
     b->Nodes[i] = MemNode{uint16_t(u), p};
     Unpoison(p, r);
-    memset(p, 0, r);
+    ZeroUnits(b, i, u);
     Expose(p, size + 1, r);
     b->FreeNodeCount -= u;
+    b->nFreeRunBound = std::min(b->nFreeRunBound, b->FreeNodeCount);
+    if (i == b->nFreeFrom) b->nFreeFrom = i + u;
     return p;
 }
 
@@ -364,7 +454,10 @@ void PutMem(void *address) {
     memset(b->MAT + i, ' ', size_t(units));
     b->Nodes[i] = MemNode{0, nullptr};
     Poison(address, size_t(units) * MemUnitSize);
-    if (b->FreeNodeCount == MemBlockUnits) FreeBlock(b);
+    if (b->FreeNodeCount == MemBlockUnits)
+        FreeBlock(b);
+    else
+        NoteReleased(b, i, units);
 }
 
 void *AdjustMem(void *address, size_t size) {
@@ -471,9 +564,19 @@ int MemCheck(char *why, size_t whySize) {
                      what);
         return 0;
     };
+    // Searches start at blocks of the list, and no block they pass over could
+    // serve them.
+    for (int c = 0; c < SizeClasses; ++c) {
+        if (pSearchFrom[c] == nullptr) continue;
+        const MemBlock *b = pMemB;
+        for (; b != nullptr && b != pSearchFrom[c]; b = b->pNext)
+            if (b->nFreeRunBound >= (1 << c)) return fail("a search starts past room", b, c);
+        if (b == nullptr) return fail("a search starts outside the list", pSearchFrom[c], c);
+    }
     const MemBlock *prev = nullptr;
     for (const MemBlock *b = pMemB; b != nullptr; prev = b, b = b->pNext) {
         if (b->pPrev != prev) return fail("pPrev does not point at the previous block", b, -1);
+        if (prev != nullptr && b->nSeq <= prev->nSeq) return fail("list out of order", b, -1);
         if (b->MAT[MemBlockUnits] != '\0') return fail("MAT not terminated", b, MemBlockUnits);
         if (IsDedicated(b)) {
             if (b->FreeNodeCount != 0 || !TestMAT(b->MAT, 'U', MemBlockUnits))
@@ -482,20 +585,26 @@ int MemCheck(char *why, size_t whySize) {
                 return fail("dedicated size outside the block", b, -1);
             continue;
         }
-        int blanks = 0, used = 0;
+        int blanks = 0, used = 0, run = 0;
         for (int i = 0; i < MemBlockUnits;) {
             const MemNode &node = b->Nodes[i];
             if (b->MAT[i] == ' ') {
                 if (node.nCount != 0) return fail("node record on a free unit", b, i);
+                if (++run > b->nFreeRunBound)
+                    return fail("free run longer than the block's bound", b, i);
+                if (i < b->nFreeFrom) return fail("free unit below the block's first", b, i);
                 ++blanks;
                 ++i;
                 continue;
             }
+            run = 0;
             if (b->MAT[i] != 'U') return fail("MAT character neither blank nor U", b, i);
             if (node.nCount == 0 || node.pAddr != b->pMemory + size_t(i) * MemUnitSize)
                 return fail("used unit without a node record starting it", b, i);
             if (i + node.nCount > MemBlockUnits || !TestMAT(b->MAT + i, 'U', node.nCount))
                 return fail("node count runs over free units", b, i);
+            if (i + node.nCount > b->nFreshFrom)
+                return fail("allocation among the units never handed out", b, i);
             for (int k = i + 1; k < i + node.nCount; ++k)
                 if (b->Nodes[k].nCount != 0) return fail("node record inside an allocation", b, k);
             used += node.nCount;

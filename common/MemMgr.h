@@ -35,6 +35,7 @@ struct MemBlock {
     int32_t Size;          // data area bytes: 65,536, or a multiple for a dedicated block
     int32_t DedicatedSize; // dedicated block: rounded size in use; 0 otherwise
     int32_t FreeNodeCount; // free units (0 in a dedicated block)
+    int32_t nFreeRunBound; // not less than the longest free run (see below)
     char *pMemory;         // start of the data area
     MemNode Nodes[MemBlockUnits];
     char MAT[MemBlockUnits + 1];
@@ -45,6 +46,19 @@ struct MemBlock {
     size_t nMemoryBytes;
     uint8_t flHeaderHeap; // header taken with calloc (no /dev/zero)
     uint8_t flMemoryHeap; // data area taken with calloc
+
+    // Search shortcuts kept by the allocator. nFreeRunBound (in the slot
+    // beside FreeNodeCount that would otherwise be padding) is never less
+    // than the longest run of free units, so a search skips a block that
+    // cannot hold a request without reading its MAT; it is raised when units
+    // are released and lowered when a search of the block fails. Every unit
+    // below nFreeFrom is used, so a search of the MAT starts there. nSeq
+    // grows along the list (blocks are appended at the tail), so that the
+    // allocator can tell which of two blocks comes first. Units from
+    // nFreshFrom on have never been handed out, so they are still zero.
+    int32_t nFreeFrom;
+    int32_t nFreshFrom;
+    uint64_t nSeq;
 };
 
 extern MemBlock *pMemB;       // head of the block list; none while no block exists
@@ -131,7 +145,9 @@ long long MemMappingCount();
 
 // Consistency check for tests and debug builds: per block, free units plus
 // used units equal 2048, FreeNodeCount matches the MAT, node records agree
-// with the MAT runs, and the list's links agree both ways. Yields 1 when
-// everything agrees; otherwise 0, with a description of the first
-// disagreement in why (when given, at most whySize bytes).
+// with the MAT runs, no free run is longer than nFreeRunBound nor lies below
+// nFreeFrom, no search starts past a block that could serve it, and the
+// list's links and order agree both ways. Yields 1 when everything
+// agrees; otherwise 0, with a description of the first disagreement in why
+// (when given, at most whySize bytes).
 int MemCheck(char *why, size_t whySize);

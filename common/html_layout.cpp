@@ -422,14 +422,26 @@ void PrintTextImage(HtmlFile *file) {
         i = next;
     }
 
-    // Second pass: the text itself, into a block of its own (compacting in
-    // place could overwrite bytes not yet copied).
-    auto *text = static_cast<char *>(GetMem(size_t(total) + 1));
+    // Second pass: the text itself. A line's text never starts after its
+    // place in the image and is never longer than the lines it takes there,
+    // so an image of ordinary size is compacted in place, front to back, and
+    // then shrunk: no block is mapped for the text only to unmap the image's.
+    // A larger image has a dedicated block, which would stay that size; its
+    // text goes to a block of its own.
+    const bool inPlace = capacity < MemBlockSize && total < capacity;
+    auto *text = inPlace ? page->pImage : static_cast<char *>(GetMem(size_t(total) + 1));
     if (text == nullptr) SysError("%s", OutOfMem);
     for (int i = 0; i < lines; ++i) {
         if (lineLength[i] < 0) continue;
-        memcpy(text + lineOffset[i], image + int64_t(i) * HtmlLineWidth, size_t(lineLength[i]));
+        memmove(text + lineOffset[i], image + int64_t(i) * HtmlLineWidth, size_t(lineLength[i]));
         text[lineOffset[i] + lineLength[i]] = '\n';
+    }
+    if (inPlace) {
+        // What is left of the image behind the text, up to the end of the
+        // unit that the shrunk block keeps, must not show.
+        memset(text + total, 0, size_t(std::min<int64_t>(capacity - total, 2 * MemUnitSize)));
+        page->pImage = nullptr; // the block is the text's now
+        if (char *shrunk = static_cast<char *>(AdjustMem(text, size_t(total) + 1))) text = shrunk;
     }
     // Runs keep the line breaks written in the page, so the text's lines
     // are counted in the text itself.

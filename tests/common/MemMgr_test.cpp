@@ -518,9 +518,28 @@ TEST_F(MemMgrTest, DumpMemStopsAtTheAreaEndWithoutATerminator) {
 
 // --- Randomized model check ------------------------------------------------
 
+struct Placement {
+    MemBlock *block; // null: no block has room
+    int unit;
+};
+
+// First fit the plain way: the first block, in list order, whose MAT holds
+// units blanks in a row, and the first such place in it. When there is none,
+// *pTail gets the last block of the list.
+Placement PlainFirstFit(int units, MemBlock **pTail) {
+    std::string pattern(size_t(units), ' ');
+    for (MemBlock *b = pMemB; b != nullptr; b = b->pNext) {
+        *pTail = b;
+        if (b->FreeNodeCount < units) continue;
+        if (const char *at = strstr(b->MAT, pattern.c_str())) return {b, int(at - b->MAT)};
+    }
+    return {nullptr, -1};
+}
+
 // Drives GetMem/AdjustMem/PutMem at random against a simple model of the live
-// areas: every area keeps its content, added units come zero-filled, and no
-// two live areas overlap.
+// areas: every area keeps its content, added units come zero-filled, no two
+// live areas overlap, and every GetMem takes the place a plain first-fit
+// search of the MATs finds.
 TEST_F(MemMgrTest, RandomOperationsAgreeWithAModel) {
     struct Live {
         unsigned char *p;
@@ -549,8 +568,22 @@ TEST_F(MemMgrTest, RandomOperationsAgreeWithAModel) {
         unsigned op = rng() % 10;
         if (live.empty() || op < 4) {
             size_t size = pickSize();
+            size_t units = (size + 1 + MemUnitSize - 1) / MemUnitSize;
+            MemBlock *tail = nullptr;
+            Placement expected = PlainFirstFit(int(units), &tail);
             auto *p = static_cast<unsigned char *>(GetMem(size));
             ASSERT_NE(p, nullptr);
+            if (units <= size_t(MemBlockUnits)) {
+                // No shortcut of the search may pass over a block with room.
+                MemBlock *b = FindBlock(p);
+                if (expected.block == nullptr) {
+                    ASSERT_EQ(b->pPrev, tail) << "step " << step << ": not a new tail block";
+                    ASSERT_EQ(UnitOf(p), 0) << "step " << step;
+                } else {
+                    ASSERT_EQ(b, expected.block) << "step " << step << ": " << units << " units";
+                    ASSERT_EQ(UnitOf(p), expected.unit) << "step " << step;
+                }
+            }
             ASSERT_TRUE(AllZero(p, size + 1)) << "step " << step;
             auto fill = static_cast<unsigned char>(rng() % 255 + 1);
             memset(p, fill, size);

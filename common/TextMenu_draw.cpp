@@ -46,8 +46,8 @@ void FetchPickTexts() {
     if (PMATTYMENU_SAVE != nullptr) return;
     char save[NlsFetchBufSize];
     char cancel[NlsFetchBufSize];
-    const char *s = FetchTextOr(MenuGroup, 201, save, SaveText);
-    const char *c = FetchTextOr(MenuGroup, 202, cancel, CancelText);
+    const char *s = FetchTextOr(texts::PickSave, save, SaveText);
+    const char *c = FetchTextOr(texts::PickCancel, cancel, CancelText);
     if (!UsableKeys(s, c)) {
         s = SaveText;
         c = CancelText;
@@ -55,9 +55,9 @@ void FetchPickTexts() {
     PMATTYMENU_SAVE = SaveStr_(s);
     PMATTYMENU_CANCEL = SaveStr_(c);
     char buffer[NlsFetchBufSize];
-    PMATTYMENU_CURSEL = SaveStr_(FetchFormat(MenuGroup, 203, CurSelText, buffer));
-    PMATTYMENU_CURSELTRUNC = SaveStr_(FetchFormat(MenuGroup, 204, CurSelTruncText, buffer));
-    PMATTYMENU_OPTION = SaveStr_(FetchTextOr(MenuGroup, 205, buffer, OptionText));
+    PMATTYMENU_CURSEL = SaveStr_(FetchFormat(texts::PickCurrent, CurSelText, buffer));
+    PMATTYMENU_CURSELTRUNC = SaveStr_(FetchFormat(texts::PickCurrentCut, CurSelTruncText, buffer));
+    PMATTYMENU_OPTION = SaveStr_(FetchTextOr(texts::PickOption, buffer, OptionText));
 }
 
 void Blanks(int n) {
@@ -88,9 +88,9 @@ void PrintValue(TextMenuItem *item) {
         break;
     case TMI_MANY_OF: {
         char buffer[NlsFetchBufSize];
-        fputs(FetchTextOr(MenuGroup, 270, buffer, " ["), stdout);
+        fputs(FetchTextOr(texts::ManyOfOpening, buffer, " ["), stdout);
         if (item->nValue == 1) {
-            fputs(FetchTextOr(MenuGroup, 271, buffer, "default"), stdout);
+            fputs(FetchTextOr(texts::ManyOfDefault, buffer, "default"), stdout);
         } else {
             const char *prefix = "";
             for (int k = 0; k < TextMenuMaskBits; ++k) {
@@ -205,14 +205,14 @@ int PrintMenu(TextMenu *menu, int longest, int titleWidth) {
     char leave[NlsFetchBufSize];
     const char *storeHint =
         (menu->nFlags & (TMF_STORE_ASK | TMF_STORE_QUIT)) != 0
-            ? FetchTextOr(MenuGroup, 230, store, " or s for store settings in a file")
+            ? FetchTextOr(texts::StoreHint, store, " or s for store settings in a file")
             : "";
     const char *helpHint =
-        (menu->nFlags & TMF_HELP) != 0 ? FetchTextOr(MenuGroup, 231, help, " or h for help") : "";
+        (menu->nFlags & TMF_HELP) != 0 ? FetchTextOr(texts::HelpHint, help, " or h for help") : "";
     const char *exitHint = (menu->nFlags & TMF_STAY) == 0
-                               ? FetchTextOr(MenuGroup, 232, leave, " or <Return> to exit")
+                               ? FetchTextOr(texts::ExitHint, leave, " or <Return> to exit")
                                : "";
-    MenuPrintf(MenuGroup, 510, AnswerText, storeHint, helpHint, exitHint);
+    MenuPrintf(texts::AnswerLine, AnswerText, storeHint, helpHint, exitHint);
     fflush(stdout);
     return ItemCount(menu);
 }
@@ -393,14 +393,13 @@ int PrintPickOneManyScreen(TextMenuItem *item, intptr_t *hidden, int first) {
         int needed =
             std::max(int(strlen(PMATTYMENU_SAVE) + strlen(PMATTYMENU_CANCEL)), largest / 2 + 20);
         if (perColumn < 1 || PickScreen->nColumns < needed) {
-            MenuPrintf(MenuGroup, 206, "\nThe screen is too small for this list.\n");
-            MenuPrintf(MenuGroup, 207, "It has %d columns and %d rows;\n", PickScreen->nColumns,
+            MenuPrintf(texts::ScreenTooSmall, "\nThe screen is too small for this list.\n");
+            MenuPrintf(texts::ScreenSize, "It has %d columns and %d rows;\n", PickScreen->nColumns,
                        PickScreen->nRows);
-            MenuPrintf(MenuGroup, 208,
+            MenuPrintf(texts::ScreenNeeded,
                        "at least %d columns and %d rows are needed. Press <Return> to continue.\n",
                        needed, 7);
-            fflush(stdout);
-            getchar();
+            WaitForKey();
             return -1;
         }
     }

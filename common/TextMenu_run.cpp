@@ -155,11 +155,11 @@ int TakeEntry(TextMenu *menu, int index, const char *option) {
 bool AskLeave(TextMenu *menu) {
     char question[LineBufSize];
     if (menu->pParent != nullptr)
-        MenuSnprintf(question, sizeof question, MenuGroup, 1017,
+        MenuSnprintf(question, sizeof question, texts::ReturnQuestion,
                      "\nDo you want to return to %s menu",
                      menu->pParent->pTitle != nullptr ? menu->pParent->pTitle : "");
     else
-        MenuSnprintf(question, sizeof question, MenuGroup, 1018, "\nDo you want to exit %s",
+        MenuSnprintf(question, sizeof question, texts::ExitQuestion, "\nDo you want to exit %s",
                      my_name);
     return PromptYN("%s", question) != 0;
 }
@@ -173,7 +173,7 @@ int TestNames(TextMenu *menu) {
         if (item->nKind != TMI_NAME) continue;
         if (item->nValue != 0 && TextMenuText(item)[0] != '\0') continue;
         char buffer[NlsFetchBufSize];
-        fputs(FetchTextOr(MenuGroup, 1011, buffer,
+        fputs(FetchTextOr(texts::NamesMissing, buffer,
                           "\nAll names must be set before applying setup.\nPress <Return> to "
                           "continue"),
               stdout);
@@ -378,7 +378,8 @@ int RunMenu(TextMenu *menu, const char *settingsFile, int interactive) {
         int count = PrintMenu(menu, longest, titleWidth);
         if (Gets(LineBuf, int(LineBufSize)) == nullptr) {
             char buffer[NlsFetchBufSize];
-            const char *what = FetchTextOr(MenuGroup, 1016, buffer, "reading from standard input");
+            const char *what =
+                FetchTextOr(texts::InputFailed, buffer, "reading from standard input");
             if (ferror(stdin)) SysError("%s", what);
             // At the end of the input the system error text would only say
             // "Success": say that the input ended.

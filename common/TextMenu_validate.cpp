@@ -53,42 +53,21 @@ const char LengthExactText[] = "The entry must be exactly %i characters long.";
 const char ForbiddenText[] = "Invalid entry \"%s\"";
 const char LiteralText[] = "Invalid character %c\n%c was expected after \"%s\"";
 
-enum : int {
-    IntRangeIndex = 1003,
-    HexRangeIndex = 1004,
-    FloatCharIndex = 1006,
-    AlnumIndex = 1007,
-    AlphaIndex = 1008,
-    ForbiddenIndex = 1009,
-    LiteralIndex = 1010,
-    TwoDotsIndex = 1020,
-    LongRangeIndex = 1024,
-    LengthRangeIndex = 42,
-    LengthExactIndex = 44,
-};
-
 // The three range texts are fetched together once and kept for the run;
 // an empty kept text stands for one the store does not have.
 void FetchRangeTexts() {
     if (pErrIntRange != nullptr) return;
     char buffer[NlsFetchBufSize];
-    pErrIntRange = SaveStr_(FetchTextOr(MenuGroup, IntRangeIndex, buffer, ""));
-    pErrFloatRange = SaveStr_(FetchTextOr(MenuGroup, HexRangeIndex, buffer, ""));
-    pErrLongRange = SaveStr_(FetchTextOr(MenuGroup, LongRangeIndex, buffer, ""));
+    pErrIntRange = SaveStr_(FetchTextOr(texts::IntRange, buffer, ""));
+    pErrFloatRange = SaveStr_(FetchTextOr(texts::HexRange, buffer, ""));
+    pErrLongRange = SaveStr_(FetchTextOr(texts::LongRange, buffer, ""));
 }
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-// Show a kept range text, checked against model.
-[[gnu::format(printf, 2, 3)]] void ShowKept(const char *kept, const char *model, ...) {
-    if (kept == nullptr || *kept == '\0') return;
-    const char *format = NlsCheckFormat(kept, model) ? kept : model;
-    va_list args;
-    va_start(args, model);
-    VPostMsg(format, args);
-    va_end(args);
+// A kept range text, checked against model; null when the store had none.
+const char *KeptFormat(const char *kept, const char *model) {
+    if (kept == nullptr || *kept == '\0') return nullptr;
+    return NlsCheckFormat(kept, model) ? kept : model;
 }
-#pragma GCC diagnostic pop
 
 bool IsDigit(char c) {
     return isdigit(static_cast<unsigned char>(c)) != 0;
@@ -216,9 +195,9 @@ int CheckLength(const char *entry, long long min, long long max, const char *&f,
     int lo = int(Clamp(min, INT_MIN, INT_MAX));
     int hi = int(Clamp(max, INT_MIN, INT_MAX));
     if (min != max)
-        MenuNotice(LengthGroup, LengthRangeIndex, LengthRangeText, lo, hi);
+        MenuNotice(texts::LengthRange, LengthRangeText, lo, hi);
     else
-        MenuNotice(LengthGroup, LengthExactIndex, LengthExactText, lo);
+        MenuNotice(texts::LengthExact, LengthExactText, lo);
     return VE_LENGTH;
 }
 
@@ -280,8 +259,8 @@ int ValidateEntry(const char *entry, const char *format) {
                 }
             }
             if (max != 0 && (value < min || value > max)) {
-                ShowKept(pErrIntRange, IntRangeText, int(Clamp(min, INT_MIN, INT_MAX)),
-                         int(Clamp(max, INT_MIN, INT_MAX)));
+                NoticeChosen(KeptFormat(pErrIntRange, IntRangeText), IntRangeText,
+                             int(Clamp(min, INT_MIN, INT_MAX)), int(Clamp(max, INT_MIN, INT_MAX)));
                 return VE_RANGE;
             }
             break;
@@ -294,8 +273,8 @@ int ValidateEntry(const char *entry, const char *format) {
             long long max = 0;
             ReadBounds(f, min, max);
             if (max != 0 && ((long long)value < min || (long long)value > max)) {
-                ShowKept(pErrFloatRange, HexRangeText, unsigned(Clamp(min, 0, UINT_MAX)),
-                         unsigned(Clamp(max, 0, UINT_MAX)));
+                NoticeChosen(KeptFormat(pErrFloatRange, HexRangeText), HexRangeText,
+                             unsigned(Clamp(min, 0, UINT_MAX)), unsigned(Clamp(max, 0, UINT_MAX)));
                 return VE_RANGE;
             }
             break;
@@ -333,7 +312,7 @@ int ValidateEntry(const char *entry, const char *format) {
                 }
             }
             if (max != 0 && !(value >= min && value <= max)) {
-                ShowKept(pErrLongRange, LongRangeText, min, max);
+                NoticeChosen(KeptFormat(pErrLongRange, LongRangeText), LongRangeText, min, max);
                 return VE_RANGE;
             }
             break;
@@ -344,11 +323,11 @@ int ValidateEntry(const char *entry, const char *format) {
             for (const char *c = p; *c != '\0'; ++c) {
                 if (*c == '.') {
                     if (++dots > 1) {
-                        MenuNotice(MenuGroup, TwoDotsIndex, TwoDotsText);
+                        MenuNotice(texts::TwoDots, TwoDotsText);
                         return VE_RANGE;
                     }
                 } else if (!IsDigit(*c)) {
-                    MenuNotice(MenuGroup, FloatCharIndex, NumberCharText, *c);
+                    MenuNotice(texts::FloatCharacter, NumberCharText, *c);
                     return VE_CHARACTER;
                 }
             }
@@ -392,9 +371,9 @@ int ValidateEntry(const char *entry, const char *format) {
                 }
                 if (SkipToOperator(f) == '|') return VE_OK;
                 if (term == 'a')
-                    MenuNotice(MenuGroup, AlphaIndex, AlphaText, *p, mods.plus);
+                    MenuNotice(texts::AlphaCharacter, AlphaText, *p, mods.plus);
                 else
-                    MenuNotice(MenuGroup, AlnumIndex, AlnumText, *p, mods.plus);
+                    MenuNotice(texts::AlnumCharacter, AlnumText, *p, mods.plus);
                 return VE_CHARACTER;
             }
             bool accept = false;
@@ -424,7 +403,7 @@ int ValidateEntry(const char *entry, const char *format) {
             size_t n = close != nullptr ? size_t(close - text) : strlen(text);
             f = close != nullptr ? close + 1 : text + n;
             if (strlen(entry) == n && strncmp(entry, text, n) == 0) {
-                MenuNotice(MenuGroup, ForbiddenIndex, ForbiddenText, entry);
+                MenuNotice(texts::ForbiddenEntry, ForbiddenText, entry);
                 return VE_FORBIDDEN;
             }
             break;
@@ -438,7 +417,7 @@ int ValidateEntry(const char *entry, const char *format) {
                 continue;
             }
             if (SkipToOperator(f) == '|') return VE_OK;
-            if (m.n > 0) MenuNotice(MenuGroup, LiteralIndex, LiteralText, *p, term, m.Text());
+            if (m.n > 0) MenuNotice(texts::LiteralMismatch, LiteralText, *p, term, m.Text());
             return VE_CHARACTER;
         }
 
@@ -476,11 +455,11 @@ char *ValidateEntryLen(const char *entry, const char *range) {
     int len = StrLen(entry);
     if (len >= min && len <= max) return nullptr;
     if (min != max)
-        Nlssnprintf(NlsBuf, sizeof NlsBuf, NlsGetCoreDB(), LengthGroup, LengthRangeIndex,
-                    LengthRangeText, min, max);
+        Nlssnprintf(NlsBuf, sizeof NlsBuf, NlsGetCoreDB(), texts::LengthRange.group,
+                    texts::LengthRange.index, LengthRangeText, min, max);
     else
-        Nlssnprintf(NlsBuf, sizeof NlsBuf, NlsGetCoreDB(), LengthGroup, LengthExactIndex,
-                    LengthExactText, min);
+        Nlssnprintf(NlsBuf, sizeof NlsBuf, NlsGetCoreDB(), texts::LengthExact.group,
+                    texts::LengthExact.index, LengthExactText, min);
     return NlsBuf;
 }
 

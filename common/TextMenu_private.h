@@ -123,6 +123,17 @@ char *EnsureTextBuffer(TextMenuItem *item);
 // the position after the digits, or text when there are none.
 long long ReadNumber(const char *text, const char **end);
 
+// ---------------------------------------------------------------------------
+// Steps shared between the engine's parts
+// ---------------------------------------------------------------------------
+
+// The bounds of a D or f validation term (term: its text from the letter
+// on), read after the letter and "(": the lower bound, and the upper one when
+// a "," directly follows the lower, each as strtold or strtof reads it (a
+// bound not read is 0). The position after the "(".
+const char *ReadRealBounds(const char *term, long double &min, long double &max);
+const char *ReadRealBounds(const char *term, float &min, float &max);
+
 // PostMsg on a va_list.
 [[gnu::format(printf, 1, 0)]] void VPostMsg(const char *format, va_list args);
 // Flush standard output and wait for one character of standard input (the

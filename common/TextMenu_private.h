@@ -134,6 +134,12 @@ long long ReadNumber(const char *text, const char **end);
 const char *ReadRealBounds(const char *term, long double &min, long double &max);
 const char *ReadRealBounds(const char *term, float &min, float &max);
 
+// The pick-list page as PrintPickOneManyScreen draws it (the same result),
+// without reading anything: when the screen is too small, the notice is
+// shown, *tooSmall set and -1 returned, and the caller waits for the key
+// that closes the notice (WaitForKey).
+int DrawPickOneManyScreen(TextMenuItem *item, intptr_t *hidden, int first, bool *tooSmall);
+
 // PostMsg on a va_list.
 [[gnu::format(printf, 1, 0)]] void VPostMsg(const char *format, va_list args);
 // Flush standard output and wait for one character of standard input (the

@@ -21,6 +21,7 @@
 
 #include "Dbm.h"
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 
@@ -126,8 +127,37 @@ char *NlsGuiStrCvt(const char *source, int group, char *target, size_t targetSiz
 char *NlsCalcStrVal(const char *text);
 
 // ---------------------------------------------------------------------------
-// Menu texts (TextMenu.h): item texts filled from group 25 of the core store
+// Menu texts (TextMenu.h): checked formats of the core store, and item texts
+// filled from group 25
 // ---------------------------------------------------------------------------
+
+// The group of the menu engine's own texts and of the item texts below.
+inline constexpr int NlsMenuGroup = 25;
+
+// Text group/index of the core store (NlsGetCoreDB) copied into buffer
+// (NlsFetchBufSize bytes), or null when the store has no such text (or there
+// is no store): unlike NlsFetchString, no key text stands in for it.
+const char *NlsCoreText(int group, int index, char *buffer);
+// The format to use for text group/index with the arguments that model (the
+// caller's built-in English text) takes: the stored text when it takes the
+// same arguments (NlsCheckFormat), else model itself, also when the store
+// lacks the text. buffer holds NlsFetchBufSize bytes; *found (when given)
+// tells whether the store had the text.
+const char *NlsCoreFormat(int group, int index, const char *model, char *buffer,
+                          bool *found = nullptr);
+// Print text group/index with the arguments to standard output, or format it
+// into target (at most size - 1 characters and a terminator), using the
+// format NlsCoreFormat chooses. The compiler checks the arguments against
+// model. For the menu engine and the programs built on it: unlike
+// Nlsfprintf and Nlssnprintf, a missing or unusable text prints the English
+// model, never "Error".
+[[gnu::format(printf, 3, 4)]] void NlsCorePrintf(int group, int index, const char *model, ...);
+[[gnu::format(printf, 5, 6)]] void NlsCoreSnprintf(char *target, size_t size, int group, int index,
+                                                   const char *model, ...);
+[[gnu::format(printf, 3, 0)]] void NlsCoreVPrintf(int group, int index, const char *model,
+                                                  va_list args);
+[[gnu::format(printf, 5, 0)]] void NlsCoreVSnprintf(char *target, size_t size, int group, int index,
+                                                    const char *model, va_list args);
 
 struct TextMenuItem;
 

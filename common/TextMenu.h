@@ -16,9 +16,12 @@
 // buffer (TextMenu_screen.cpp), drawing and the pick-list screen
 // (TextMenu_draw.cpp), the run loop (TextMenu_run.cpp), prompts and
 // pass-phrase entry (TextMenu_prompt.cpp); the catalogue texts they share
-// (TextMenu_text.cpp).
+// (TextMenu_text.cpp, each named in TextMenu_private.h).
 // Every fixed label and message comes from the core string store (NlsUtils.h,
-// groups 25 and 30); NlsTtyMenu...Cvt fill item texts from group 25.
+// groups 25 and 30); NlsTtyMenu...Cvt fill item texts from group 25. A
+// program built on the engine prints its own translated formats the way the
+// engine does, checked against its English model: NlsCorePrintf and
+// NlsCoreSnprintf (NlsUtils.h).
 //
 // Ownership: the records and their texts belong to the caller, except the
 // 256-byte value buffers of text items (kinds TMI_NAME and TMI_STRING):

@@ -1,7 +1,9 @@
 // TextMenu: drawing. The menu screen is written as plain lines to standard
 // output each time the run loop asks for an answer; the pick-list screen of
 // a state item is composed in the character screen buffer and sent in one
-// pass, page by page.
+// pass, page by page: each page is laid out, then drawn. Drawing only
+// writes; the answers (and the key that closes the screen-too-small notice)
+// are read by the pick-list dialogue of the run loop.
 #include "TextMenu.h"
 
 #include "NlsUtils.h"
@@ -46,8 +48,8 @@ void FetchPickTexts() {
     if (PMATTYMENU_SAVE != nullptr) return;
     char save[NlsFetchBufSize];
     char cancel[NlsFetchBufSize];
-    const char *s = FetchTextOr(MenuGroup, 201, save, SaveText);
-    const char *c = FetchTextOr(MenuGroup, 202, cancel, CancelText);
+    const char *s = FetchTextOr(texts::PickSave, save, SaveText);
+    const char *c = FetchTextOr(texts::PickCancel, cancel, CancelText);
     if (!UsableKeys(s, c)) {
         s = SaveText;
         c = CancelText;
@@ -55,9 +57,9 @@ void FetchPickTexts() {
     PMATTYMENU_SAVE = SaveStr_(s);
     PMATTYMENU_CANCEL = SaveStr_(c);
     char buffer[NlsFetchBufSize];
-    PMATTYMENU_CURSEL = SaveStr_(FetchFormat(MenuGroup, 203, CurSelText, buffer));
-    PMATTYMENU_CURSELTRUNC = SaveStr_(FetchFormat(MenuGroup, 204, CurSelTruncText, buffer));
-    PMATTYMENU_OPTION = SaveStr_(FetchTextOr(MenuGroup, 205, buffer, OptionText));
+    PMATTYMENU_CURSEL = SaveStr_(FetchFormat(texts::PickCurrent, CurSelText, buffer));
+    PMATTYMENU_CURSELTRUNC = SaveStr_(FetchFormat(texts::PickCurrentCut, CurSelTruncText, buffer));
+    PMATTYMENU_OPTION = SaveStr_(FetchTextOr(texts::PickOption, buffer, OptionText));
 }
 
 void Blanks(int n) {
@@ -88,9 +90,9 @@ void PrintValue(TextMenuItem *item) {
         break;
     case TMI_MANY_OF: {
         char buffer[NlsFetchBufSize];
-        fputs(FetchTextOr(MenuGroup, 270, buffer, " ["), stdout);
+        fputs(FetchTextOr(texts::ManyOfOpening, buffer, " ["), stdout);
         if (item->nValue == 1) {
-            fputs(FetchTextOr(MenuGroup, 271, buffer, "default"), stdout);
+            fputs(FetchTextOr(texts::ManyOfDefault, buffer, "default"), stdout);
         } else {
             const char *prefix = "";
             for (int k = 0; k < TextMenuMaskBits; ++k) {
@@ -123,23 +125,22 @@ int GridColumns(const TextMenuItem *item) {
     return int(std::clamp<intptr_t>(n, 1, 13));
 }
 
-} // namespace
-
-int PrintMenu(TextMenu *menu, int longest, int titleWidth) {
-    if (menu == nullptr) return 0;
-    // Unshown and without redirection, so that it reaches the terminal;
-    // without a clear command the screen is simply not cleared.
+// Unshown and without redirection, so that it reaches the terminal; without
+// a clear command the screen is simply not cleared.
+void ClearTerminal() {
     fflush(stdout);
     if (TestCmd(CmdClear)) SysCmd(-CmdClear, CmdLogged, "%s", "");
+}
 
+void PrintTitle(const TextMenu *menu, int titleWidth) {
     const char *title = menu->pTitle != nullptr ? menu->pTitle : "";
     switch (menu->nStyle) {
-    case 1:
+    case 1: // centred
         fputs("\f\n", stdout);
         if (titleWidth <= MenuWidth) Blanks((MenuWidth - titleWidth) / 2);
         printf("%s\n\n", title);
         break;
-    case 2:
+    case 2: // right-aligned
         fputs("\f\n", stdout);
         if (titleWidth <= MenuWidth) Blanks(MenuWidth - titleWidth);
         printf("%s\n\n", title);
@@ -148,72 +149,116 @@ int PrintMenu(TextMenu *menu, int longest, int titleWidth) {
         printf("\f\n%s:\n\n", title);
         break;
     }
+}
 
-    const char *gap = (menu->nFlags & TMF_COMPACT) != 0 ? "" : "\n";
-    int keyed = 0; // items of kind 4 and above met so far
-    for (int i = 0; menu->pItems != nullptr && menu->pItems[i].pText != nullptr; ++i) {
-        TextMenuItem *item = &menu->pItems[i];
-        const char *label = ShownLabel(item->pText);
-        bool hotKey = IsHotKeyLabel(item->pText);
-        bool drawn = false;
-        switch (item->nKind) {
-        case TMI_SUBMENU:
-            if (TextMenu *sub = ValidateMenu(menu, i); sub != nullptr) {
-                const char *subTitle = sub->pTitle != nullptr ? sub->pTitle : "";
-                if (hotKey)
-                    printf(" %c) %s ", item->nKey, subTitle);
-                else
-                    printf("%2i) %s ", item->nKey, subTitle);
-                drawn = true;
-            }
-            break;
-        case TMI_GRID:
-        case TMI_GRID_ALL:
-            PrintMenuBarItem(item, item->nKind, &i, &keyed);
-            drawn = true;
-            break;
-        case TMI_TEXT:
-            if (item->nHidden != TMH_GONE) {
-                printf("%s ", item->pText);
-                drawn = true;
-            }
-            break;
-        default:
-            if (item->nHidden == TMH_GREY) {
-                printf("%*s  %s ", 2, "", label);
-                drawn = true;
-            } else if (item->nHidden == TMH_SHOWN) {
-                if (hotKey)
-                    printf(" %c) %s ", item->nKey, label);
-                else
-                    printf("%2i) %s ", item->nKind >= TMI_APPLY ? item->nKey : keyed, label);
-                drawn = true;
-            }
-            if (item->nKind >= TMI_ONE_OF && item->nHidden != TMH_GONE) {
-                for (int k = item->nTextLen; k < longest; ++k)
-                    putchar('.');
-                PrintValue(item);
-            }
-            break;
-        }
-        if (drawn) printf("\n%s", gap);
-        if (item->nKind >= TMI_APPLY) ++keyed;
+// A submenu item shows the title of the submenu it leads to; nothing (not
+// even the line end) when it leads to none.
+bool PrintSubmenuItem(TextMenu *menu, int i) {
+    const TextMenuItem &item = menu->pItems[i];
+    TextMenu *sub = ValidateMenu(menu, i);
+    if (sub == nullptr) return false;
+    const char *subTitle = sub->pTitle != nullptr ? sub->pTitle : "";
+    if (IsHotKeyLabel(item.pText))
+        printf(" %c) %s ", item.nKey, subTitle);
+    else
+        printf("%2i) %s ", item.nKey, subTitle);
+    return true;
+}
+
+// An item of kind 2 or 4 and above: its key and label (none when greyed
+// out), then for a valued item the dots up to the longest label and the
+// value. keyed: the items of kind 4 and above before it (the number of a
+// kind-2 line). True when a line was begun.
+bool PrintKeyedItem(TextMenuItem *item, int longest, int keyed) {
+    const char *label = ShownLabel(item->pText);
+    bool drawn = false;
+    if (item->nHidden == TMH_GREY) {
+        printf("%*s  %s ", 2, "", label);
+        drawn = true;
+    } else if (item->nHidden == TMH_SHOWN) {
+        if (IsHotKeyLabel(item->pText))
+            printf(" %c) %s ", item->nKey, label);
+        else
+            printf("%2i) %s ", item->nKind >= TMI_APPLY ? item->nKey : keyed, label);
+        drawn = true;
     }
+    if (item->nKind >= TMI_ONE_OF && item->nHidden != TMH_GONE) {
+        for (int k = item->nTextLen; k < longest; ++k)
+            putchar('.');
+        PrintValue(item);
+    }
+    return drawn;
+}
 
+// Item i by its kind; a grid takes the items it draws (i moves to the last
+// of them). True when a line was begun.
+bool PrintItem(TextMenu *menu, int &i, int longest, int &keyed) {
+    TextMenuItem *item = &menu->pItems[i];
+    switch (item->nKind) {
+    case TMI_SUBMENU:
+        return PrintSubmenuItem(menu, i);
+    case TMI_GRID:
+    case TMI_GRID_ALL:
+        PrintMenuBarItem(item, item->nKind, &i, &keyed);
+        return true;
+    case TMI_TEXT:
+        if (item->nHidden == TMH_GONE) return false;
+        printf("%s ", item->pText);
+        return true;
+    default:
+        return PrintKeyedItem(item, longest, keyed);
+    }
+}
+
+// The answer line with its hints: store, help and exit, each only when the
+// menu's flags offer it.
+void PrintAnswerLine(const TextMenu *menu) {
     char store[NlsFetchBufSize];
     char help[NlsFetchBufSize];
     char leave[NlsFetchBufSize];
     const char *storeHint =
         (menu->nFlags & (TMF_STORE_ASK | TMF_STORE_QUIT)) != 0
-            ? FetchTextOr(MenuGroup, 230, store, " or s for store settings in a file")
+            ? FetchTextOr(texts::StoreHint, store, " or s for store settings in a file")
             : "";
     const char *helpHint =
-        (menu->nFlags & TMF_HELP) != 0 ? FetchTextOr(MenuGroup, 231, help, " or h for help") : "";
+        (menu->nFlags & TMF_HELP) != 0 ? FetchTextOr(texts::HelpHint, help, " or h for help") : "";
     const char *exitHint = (menu->nFlags & TMF_STAY) == 0
-                               ? FetchTextOr(MenuGroup, 232, leave, " or <Return> to exit")
+                               ? FetchTextOr(texts::ExitHint, leave, " or <Return> to exit")
                                : "";
-    MenuPrintf(MenuGroup, 510, AnswerText, storeHint, helpHint, exitHint);
+    MenuPrintf(texts::AnswerLine, AnswerText, storeHint, helpHint, exitHint);
     fflush(stdout);
+}
+
+// One cell of a grid row: the key and the label, padded to the cell and cut
+// to its width less 2, then a blank.
+void PrintGridCell(const TextMenuItem *item, int cell, int len, int keys) {
+    char text[2 * MenuWidth + 512];
+    const char *label = ShownLabel(item->pText);
+    if (IsHotKeyLabel(item->pText))
+        snprintf(text, sizeof text, " %c) %s%*s ", item->nKey, label, std::max(cell - 3 - len, 0),
+                 "");
+    else
+        snprintf(text, sizeof text, "%2i) %s%*s", item->nKind >= TMI_APPLY ? item->nKey : keys,
+                 label, std::max(cell - 5 - len, 0), "");
+    text[std::clamp(cell - 2, 0, int(sizeof text) - 1)] = '\0';
+    printf("%s ", text);
+}
+
+} // namespace
+
+int PrintMenu(TextMenu *menu, int longest, int titleWidth) {
+    if (menu == nullptr) return 0;
+    ClearTerminal();
+    PrintTitle(menu, titleWidth);
+    const char *gap = (menu->nFlags & TMF_COMPACT) != 0 ? "" : "\n";
+    int keyed = 0; // items of kind 4 and above met so far
+    for (int i = 0; menu->pItems != nullptr && menu->pItems[i].pText != nullptr; ++i) {
+        // A grid header is of a kind below 4: it adds no key of its own.
+        bool counts = menu->pItems[i].nKind >= TMI_APPLY;
+        if (PrintItem(menu, i, longest, keyed)) printf("\n%s", gap);
+        if (counts) ++keyed;
+    }
+    PrintAnswerLine(menu);
     return ItemCount(menu);
 }
 
@@ -261,16 +306,7 @@ TextMenuItem *PrintMenuBarItem(TextMenuItem *header, int kind, int *index, int *
         ++*keys;
         if (item->nHidden == TMH_GONE) continue;
 
-        char text[2 * MenuWidth + 512];
-        const char *label = ShownLabel(item->pText);
-        if (IsHotKeyLabel(item->pText))
-            snprintf(text, sizeof text, " %c) %s%*s ", item->nKey, label,
-                     std::max(cell - 3 - len, 0), "");
-        else
-            snprintf(text, sizeof text, "%2i) %s%*s", item->nKind >= TMI_APPLY ? item->nKey : *keys,
-                     label, std::max(cell - 5 - len, 0), "");
-        text[std::clamp(cell - 2, 0, int(sizeof text) - 1)] = '\0';
-        printf("%s ", text);
+        PrintGridCell(item, cell, len, *keys);
 
         if (len > cell - n) {
             putchar('\n');
@@ -380,49 +416,61 @@ void WriteScreenFrame(TextScreen *screen, TextMenuItem *item, const char *curren
     WriteString(screen, "%s", PMATTYMENU_OPTION);
 }
 
-int PrintPickOneManyScreen(TextMenuItem *item, intptr_t *hidden, int first) {
-    if (item == nullptr) return -1;
-    int states = CountStates(item->pStates);
-    if (first == 0) {
-        PickScreen = GetTermInfo(PickScreen);
-        FetchPickTexts();
-        if (hidden != nullptr) *hidden = 0;
-        int perColumn = PickScreen->nRows - 6;
-        // The widths are measured only on a screen with room for a column.
-        int largest = perColumn >= 1 ? GetColumnWidths(PickScreen, item, PickWidths) : 0;
-        int needed =
-            std::max(int(strlen(PMATTYMENU_SAVE) + strlen(PMATTYMENU_CANCEL)), largest / 2 + 20);
-        if (perColumn < 1 || PickScreen->nColumns < needed) {
-            MenuPrintf(MenuGroup, 206, "\nThe screen is too small for this list.\n");
-            MenuPrintf(MenuGroup, 207, "It has %d columns and %d rows;\n", PickScreen->nColumns,
-                       PickScreen->nRows);
-            MenuPrintf(MenuGroup, 208,
-                       "at least %d columns and %d rows are needed. Press <Return> to continue.\n",
-                       needed, 7);
-            fflush(stdout);
-            getchar();
-            return -1;
-        }
-    }
-    if (PickScreen == nullptr || first < 0 || first >= states) return -1;
+namespace {
 
-    TextScreen *screen = PickScreen;
+// The columns needed for the pick-list of the measured widths: the keep and
+// cancel texts side by side, and half the widest column with the room for
+// the marks and numbers.
+int NeededColumns(int largest) {
+    return std::max(int(strlen(PMATTYMENU_SAVE) + strlen(PMATTYMENU_CANCEL)), largest / 2 + 20);
+}
+
+void ShowScreenTooSmall(const TextScreen *screen, int needed) {
+    MenuPrintf(texts::ScreenTooSmall, "\nThe screen is too small for this list.\n");
+    MenuPrintf(texts::ScreenSize, "It has %d columns and %d rows;\n", screen->nColumns,
+               screen->nRows);
+    MenuPrintf(texts::ScreenNeeded,
+               "at least %d columns and %d rows are needed. Press <Return> to continue.\n", needed,
+               7);
+}
+
+// The first page of a pick-list: the screen, the texts and the column widths
+// of the whole list. False (after the notice) when the screen is too small.
+bool OpenPickList(TextMenuItem *item, intptr_t *hidden) {
+    PickScreen = GetTermInfo(PickScreen);
+    FetchPickTexts();
+    if (hidden != nullptr) *hidden = 0;
+    int perColumn = PickScreen->nRows - 6;
+    // The widths are measured only on a screen with room for a column.
+    int largest = perColumn >= 1 ? GetColumnWidths(PickScreen, item, PickWidths) : 0;
+    int needed = NeededColumns(largest);
+    if (perColumn >= 1 && PickScreen->nColumns >= needed) return true;
+    ShowScreenTooSmall(PickScreen, needed);
+    fflush(stdout);
+    return false;
+}
+
+// Where the states of one page go.
+struct PickPage {
+    int perColumn;   // states a column: rows - 6, however short the list
+    int firstColumn; // the page's first column among the list's columns
+    int pageSize;    // states a full page holds
+    int onPage;      // states drawn
+    int shift;       // added to the second column's place when several fit
+};
+
+// Fit the columns of the page that begins at state first, each as wide as
+// its widest name and 7; a first column that does not fit whole still takes
+// the rest of the line when half of it does.
+PickPage LayOutPickPage(const TextScreen *screen, int states, int first) {
+    PickPage page{};
     int columns = screen->nColumns;
-    // A page holds rows - 6 states a column, however short the list.
-    int perColumn = screen->nRows - 6;
-    if (perColumn < 1) return -1;
-    int columnCount = std::min((states + perColumn - 1) / perColumn, PickMaxColumns);
-    int firstColumn = first / perColumn;
-
-    ClearScreen(screen);
-    FillArea(screen, 0, 0, columns, screen->nRows, ' ');
-    SetPosition(screen, 0, 0);
-
-    // Fit the columns of this page; a first column that does not fit whole
-    // still takes the rest of the line when half of it does.
+    page.perColumn = screen->nRows - 6;
+    int columnCount = std::min((states + page.perColumn - 1) / page.perColumn, PickMaxColumns);
+    page.firstColumn = first / page.perColumn;
     int used = 0;
     int fitted = 0;
-    for (int c = firstColumn; c < columnCount; ++c) {
+    for (int c = page.firstColumn; c < columnCount; ++c) {
         int need = PickWidths[c] + 7;
         if (used + need <= columns) {
             used += need;
@@ -436,52 +484,98 @@ int PrintPickOneManyScreen(TextMenuItem *item, intptr_t *hidden, int first) {
         break;
     }
     fitted = std::max(fitted, 1);
-    int pageSize = perColumn * fitted;
-    int onPage = std::min(pageSize, states - first);
-    int shift = fitted > 1 ? std::max((columns - used) / fitted, 0) : 0;
+    page.pageSize = page.perColumn * fitted;
+    page.onPage = std::min(page.pageSize, states - first);
+    page.shift = fitted > 1 ? std::max((columns - used) / fitted, 0) : 0;
+    return page;
+}
 
+// One state at column x of line y: the mark of the current selection, the
+// number of a shown state, and the name (in the first column cut to the
+// line with "..."). True when the state is hidden.
+bool DrawPickState(TextScreen *screen, const TextMenuItem *item, const char *name, int state, int x,
+                   int y, bool firstColumn) {
+    bool shown = name[0] != ' ';
+    bool current = item->nKind == TMI_ONE_OF
+                       ? item->nValue == state
+                       : state < TextMenuMaskBits && ((item->nValue >> state) & 1) != 0;
+    if (current) {
+        SetPosition(screen, x, y);
+        WriteString(screen, "%s", " ->");
+    }
+    if (shown) {
+        SetPosition(screen, x + 4, y);
+        WriteString(screen, "%2d) ", state + 1);
+    }
+    // The room from the name's column to the end of the line.
+    const char *text = WithoutMark(name);
+    int room = screen->nColumns - x - 8;
+    SetPosition(screen, x + 8, y);
+    if (firstColumn && int(strlen(text)) > room)
+        WriteString(screen, "%.*s...", std::max(room - 3, 0), text);
+    else
+        WriteString(screen, "%s", text);
+    return !shown;
+}
+
+// The states of the page into the cells; the page's hidden states (bit k
+// for its state k).
+intptr_t DrawPickStates(TextScreen *screen, const TextMenuItem *item, const PickPage &page,
+                        int first) {
     intptr_t mask = 0;
     StateWalk walk;
     const char *name = walk.Next(item->pStates);
     for (int k = 0; k < first && name != nullptr; ++k)
         name = walk.Next(item->pStates);
     int x = 0;
-    for (int k = 0; k < onPage && name != nullptr; ++k, name = walk.Next(item->pStates)) {
-        int state = first + k;
-        int pageColumn = k / perColumn;
-        if (k > 0 && k % perColumn == 0) {
-            x += PickWidths[firstColumn + pageColumn - 1] + 7;
-            if (pageColumn == 1) x += shift;
+    for (int k = 0; k < page.onPage && name != nullptr; ++k, name = walk.Next(item->pStates)) {
+        int pageColumn = k / page.perColumn;
+        if (k > 0 && k % page.perColumn == 0) {
+            x += PickWidths[page.firstColumn + pageColumn - 1] + 7;
+            if (pageColumn == 1) x += page.shift;
         }
-        int y = 3 + k % perColumn;
-        bool shown = name[0] != ' ';
-        if (!shown && k < TextMenuMaskBits) mask |= intptr_t(1) << k;
-        bool current = item->nKind == TMI_ONE_OF
-                           ? item->nValue == state
-                           : state < TextMenuMaskBits && ((item->nValue >> state) & 1) != 0;
-        if (current) {
-            SetPosition(screen, x, y);
-            WriteString(screen, "%s", " ->");
-        }
-        if (shown) {
-            SetPosition(screen, x + 4, y);
-            WriteString(screen, "%2d) ", state + 1);
-        }
-        // The room from the name's column to the end of the line.
-        const char *text = WithoutMark(name);
-        int room = columns - x - 8;
-        SetPosition(screen, x + 8, y);
-        if (pageColumn == 0 && int(strlen(text)) > room)
-            WriteString(screen, "%.*s...", std::max(room - 3, 0), text);
-        else
-            WriteString(screen, "%s", text);
+        int y = 3 + k % page.perColumn;
+        bool hidden = DrawPickState(screen, item, name, first + k, x, y, pageColumn == 0);
+        if (hidden && k < TextMenuMaskBits) mask |= intptr_t(1) << k;
     }
+    return mask;
+}
 
+} // namespace
+
+namespace menu_detail {
+
+int DrawPickOneManyScreen(TextMenuItem *item, intptr_t *hidden, int first, bool *tooSmall) {
+    *tooSmall = false;
+    if (item == nullptr) return -1;
+    if (first == 0 && !OpenPickList(item, hidden)) {
+        *tooSmall = true;
+        return -1;
+    }
+    int states = CountStates(item->pStates);
+    if (PickScreen == nullptr || first < 0 || first >= states) return -1;
+    TextScreen *screen = PickScreen;
+    if (screen->nRows - 6 < 1) return -1;
+    PickPage page = LayOutPickPage(screen, states, first);
+
+    ClearScreen(screen);
+    FillArea(screen, 0, 0, screen->nColumns, screen->nRows, ' ');
+    SetPosition(screen, 0, 0);
+    intptr_t mask = DrawPickStates(screen, item, page, first);
     BuildCurrentSelection(item);
     WriteScreenFrame(screen, item, CurSel);
     Refresh(screen);
     MoveCursor(screen, int(strlen(PMATTYMENU_OPTION)), screen->nRows);
     if (hidden != nullptr) *hidden = mask;
     // A page that the list ends before it is full is the last one.
-    return onPage < pageSize ? 0 : onPage;
+    return page.onPage < page.pageSize ? 0 : page.onPage;
+}
+
+} // namespace menu_detail
+
+int PrintPickOneManyScreen(TextMenuItem *item, intptr_t *hidden, int first) {
+    bool tooSmall = false;
+    int drawn = DrawPickOneManyScreen(item, hidden, first, &tooSmall);
+    if (tooSmall) WaitForKey(); // the key that closes the notice
+    return drawn;
 }

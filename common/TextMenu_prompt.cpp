@@ -33,8 +33,8 @@ const char PressReturn[] = "\nPress <Return> to continue ";
 
 } // namespace
 
-// The question's own conversions take the arguments, as documented: the
-// question is the caller's format.
+// The question is the caller's format, its own conversions taking the
+// arguments: the format printed is the question with "? [y/n] " added.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 
@@ -54,19 +54,24 @@ int PromptYN(const char *question, ...) {
     }
 }
 
+#pragma GCC diagnostic pop
+
 namespace menu_detail {
 
 void VPostMsg(const char *format, va_list args) {
     if (format != nullptr) vprintf(format, args);
     char buffer[NlsFetchBufSize];
-    fputs(FetchTextOr(MenuGroup, 1001, buffer, PressReturn), stdout);
+    fputs(FetchTextOr(texts::NoticeContinue, buffer, PressReturn), stdout);
     fflush(stdout);
     Gets(LineBuf, int(LineBufSize));
 }
 
-} // namespace menu_detail
+void WaitForKey() {
+    fflush(stdout);
+    getchar();
+}
 
-#pragma GCC diagnostic pop
+} // namespace menu_detail
 
 void PostMsg(const char *format, ...) {
     va_list args;
@@ -98,12 +103,12 @@ int TestName(const char *name) {
     for (const char *p = name; *p != '\0'; ++p) {
         unsigned char c = static_cast<unsigned char>(*p);
         if (isalnum(c) || c == '_' || c == '-') continue;
-        MenuPrintf(MenuGroup, 1002,
+        MenuPrintf(texts::BadNameCharacter,
                    "\n'%c' is not a valid name character. \nOnly alphanumeric character, "
                    "'-', and '_' are valid: \n",
                    c);
         char buffer[NlsFetchBufSize];
-        fputs(FetchTextOr(MenuGroup, 1000, buffer, "Press <Return> to continue"), stdout);
+        fputs(FetchTextOr(texts::NameContinue, buffer, "Press <Return> to continue"), stdout);
         fflush(stdout);
         Gets(LineBuf, int(LineBufSize));
         return 0;

@@ -155,11 +155,11 @@ int TakeEntry(TextMenu *menu, int index, const char *option) {
 bool AskLeave(TextMenu *menu) {
     char question[LineBufSize];
     if (menu->pParent != nullptr)
-        MenuSnprintf(question, sizeof question, MenuGroup, 1017,
+        MenuSnprintf(question, sizeof question, texts::ReturnQuestion,
                      "\nDo you want to return to %s menu",
                      menu->pParent->pTitle != nullptr ? menu->pParent->pTitle : "");
     else
-        MenuSnprintf(question, sizeof question, MenuGroup, 1018, "\nDo you want to exit %s",
+        MenuSnprintf(question, sizeof question, texts::ExitQuestion, "\nDo you want to exit %s",
                      my_name);
     return PromptYN("%s", question) != 0;
 }
@@ -173,7 +173,7 @@ int TestNames(TextMenu *menu) {
         if (item->nKind != TMI_NAME) continue;
         if (item->nValue != 0 && TextMenuText(item)[0] != '\0') continue;
         char buffer[NlsFetchBufSize];
-        fputs(FetchTextOr(MenuGroup, 1011, buffer,
+        fputs(FetchTextOr(texts::NamesMissing, buffer,
                           "\nAll names must be set before applying setup.\nPress <Return> to "
                           "continue"),
               stdout);
@@ -271,6 +271,65 @@ int ProcessSelection(TextMenu *menu, int index, char *option) {
     return result;
 }
 
+namespace {
+
+// The answer to a pick-list page: the option (once), else a line read;
+// false when no answer can come.
+bool ReadPickAnswer(const char *option, bool &useOption) {
+    if (!useOption) return Gets(LineBuf, int(LineBufSize)) != nullptr;
+    size_t n = strnlen(option, LineBufSize - 1);
+    memmove(LineBuf, option, n);
+    LineBuf[n] = '\0';
+    useOption = false;
+    return true;
+}
+
+// The state numbers of an answer, separated by ",", blanks and tabs: each
+// number of a shown state chooses it (one-of item) or flips it (many-of
+// item) in work. An answer that does not begin with a letter or digit
+// chooses nothing. True when a number was used.
+bool ChooseStates(const TextMenuItem *item, const char *answer, intptr_t &work) {
+    if (!isalnum(static_cast<unsigned char>(*answer))) return false;
+    int states = CountStates(item->pStates);
+    bool used = false;
+    for (const char *p = answer; *p != '\0';) {
+        while (*p == ',' || IsBlank(*p))
+            ++p;
+        if (*p == '\0') break;
+        if (isalnum(static_cast<unsigned char>(*p))) {
+            long long n = ReadNumber(p, nullptr);
+            if (n >= 1 && n <= states && StateShown(item, int(n) - 1)) {
+                if (item->nKind == TMI_ONE_OF) {
+                    work = intptr_t(n - 1);
+                    used = true;
+                } else if (n - 1 < TextMenuMaskBits) {
+                    work ^= intptr_t(1) << (n - 1);
+                    used = true;
+                }
+            }
+        }
+        while (*p != '\0' && *p != ',' && !IsBlank(*p))
+            ++p;
+    }
+    return used;
+}
+
+// The item takes value, then its state actions and its callback run.
+// False when the callback left no such item.
+bool SetPickValue(TextMenu *menu, int index, intptr_t value) {
+    TextMenuItem *item = ItemAt(menu, index);
+    if (item == nullptr) return false;
+    item->nPrevValue = int(item->nValue);
+    item->nValue = value;
+    ProcessStateFormat(menu, index);
+    item = ItemAt(menu, index);
+    if (item == nullptr) return false;
+    if (item->pfnAction != nullptr) item->pfnAction(menu, item);
+    return true;
+}
+
+} // namespace
+
 void ProcessStateValue(TextMenu *menu, int index, char *option) {
     TextMenuItem *item = ItemAt(menu, index);
     if (item == nullptr) return;
@@ -282,80 +341,40 @@ void ProcessStateValue(TextMenu *menu, int index, char *option) {
         item = ItemAt(menu, index);
         if (item == nullptr) return;
         intptr_t hidden = 0;
-        int drawn = PrintPickOneManyScreen(item, &hidden, first);
+        bool tooSmall = false;
+        int drawn = DrawPickOneManyScreen(item, &hidden, first, &tooSmall);
+        if (tooSmall) WaitForKey(); // the key that closes the notice
         if (drawn < 0) return;
-        int states = CountStates(item->pStates);
         int next = drawn > 0 ? first + drawn : 0;
-        if (next >= states) next = 0; // after the last page, the first again
+        if (next >= CountStates(item->pStates)) next = 0; // after the last page, the first again
 
-        if (useOption) {
-            size_t n = strnlen(option, LineBufSize - 1);
-            memmove(LineBuf, option, n);
-            LineBuf[n] = '\0';
-            useOption = false;
-        } else if (Gets(LineBuf, int(LineBufSize)) == nullptr) {
-            return; // no answer can come: keep what has been chosen
-        }
-        const char *answer = LineBuf;
-        if (*answer == '\0') {
-            first = next;
-            continue;
-        }
-        if (*answer == PMATTYMENU_SAVE[0]) return;
-        if (*answer == PMATTYMENU_CANCEL[0]) {
-            item->nPrevValue = int(item->nValue);
-            item->nValue = start;
-            ProcessStateFormat(menu, index);
-            item = ItemAt(menu, index);
-            if (item != nullptr && item->pfnAction != nullptr) item->pfnAction(menu, item);
+        // Without an answer to come, what has been chosen is kept.
+        if (!ReadPickAnswer(option, useOption)) return;
+        if (LineBuf[0] != '\0' && LineBuf[0] == PMATTYMENU_SAVE[0]) return;
+        if (LineBuf[0] != '\0' && LineBuf[0] == PMATTYMENU_CANCEL[0]) {
+            SetPickValue(menu, index, start);
             return;
         }
-        if (!isalnum(static_cast<unsigned char>(*answer))) {
-            first = next;
+        if (!ChooseStates(item, LineBuf, work)) {
+            first = next; // an empty answer, or none of the page's states
             continue;
         }
-        bool used = false;
-        for (const char *p = answer; *p != '\0';) {
-            while (*p == ',' || IsBlank(*p))
-                ++p;
-            if (*p == '\0') break;
-            if (isalnum(static_cast<unsigned char>(*p))) {
-                long long n = ReadNumber(p, nullptr);
-                if (n >= 1 && n <= states && StateShown(item, int(n) - 1)) {
-                    if (item->nKind == TMI_ONE_OF) {
-                        work = intptr_t(n - 1);
-                        used = true;
-                    } else if (n - 1 < TextMenuMaskBits) {
-                        work ^= intptr_t(1) << (n - 1);
-                        used = true;
-                    }
-                }
-            }
-            while (*p != '\0' && *p != ',' && !IsBlank(*p))
-                ++p;
-        }
-        if (!used) {
-            first = next;
-            continue;
-        }
-        item->nPrevValue = int(item->nValue);
-        item->nValue = work;
-        ProcessStateFormat(menu, index);
+        if (!SetPickValue(menu, index, work)) return;
+        // The callback may have adjusted the choice: go on from what it left.
         item = ItemAt(menu, index);
         if (item == nullptr) return;
-        if (item->pfnAction != nullptr) item->pfnAction(menu, item);
-        // The callback may have adjusted the choice: go on from what it left.
         work = item->nValue;
         // The same page is drawn again.
     }
 }
 
-int RunMenu(TextMenu *menu, const char *settingsFile, int interactive) {
-    if (menu == nullptr) return 0;
-    if (menu->pfnEnter != nullptr) menu->pfnEnter(menu);
-    if (flExitTextMenu) return 0;
-    int longest = InitMenu(menu);
+namespace {
 
+// Prepare the menu and restore its settings file; false when the run ends
+// here (a settings file that does not open is handed to the kind-5
+// callback; without interaction only the apply callback runs).
+bool PrepareRun(TextMenu *menu, const char *settingsFile, int interactive, int &longest) {
+    longest = InitMenu(menu);
     if (settingsFile != nullptr) {
         // Reported and handed to the kind-5 callback, never fatal.
         if (OpenInputFile(settingsFile, ErrReport)) {
@@ -364,68 +383,104 @@ int RunMenu(TextMenu *menu, const char *settingsFile, int interactive) {
         } else {
             TextMenuItem *item = FindTextMenuItem(menu, TMI_NOFILE);
             if (item != nullptr && item->pfnAction != nullptr) item->pfnAction(menu, item);
-            return 0;
+            return false;
         }
     }
     if (!interactive) {
         if (menu->pfnDone != nullptr) menu->pfnDone(menu);
-        return 0;
+        return false;
     }
+    return true;
+}
+
+// The next answer into LineBuf; when none can come the program ends.
+void ReadAnswer() {
+    if (Gets(LineBuf, int(LineBufSize)) != nullptr) return;
+    char buffer[NlsFetchBufSize];
+    const char *what = FetchTextOr(texts::InputFailed, buffer, "reading from standard input");
+    if (ferror(stdin)) SysError("%s", what);
+    // At the end of the input the system error text would only say
+    // "Success": say that the input ended.
+    fprintf(stderr, "\n%s: %s : %s\n", my_name, what, InputEndedText);
+    exit(1);
+}
+
+// An empty answer: the save question (after a change), then the leave
+// question. True when the menu has been left.
+bool LeaveMenu(TextMenu *menu, int changed) {
+    if (menu->pSavePrompt != nullptr) {
+        if (changed && PromptYN("%s", menu->pSavePrompt)) {
+            if (!TestNames(menu)) return false;
+            if (menu->pfnDone != nullptr) menu->pfnDone(menu);
+            FreeMenu(menu);
+            return true;
+        }
+    } else if (menu->pfnDone != nullptr) {
+        menu->pfnDone(menu);
+    }
+    if (AskLeave(menu)) {
+        FreeMenu(menu);
+        if (menu->pParent == nullptr) {
+            putchar('\n');
+            fflush(stdout);
+        }
+        return true;
+    }
+    if (menu->pfnEnter != nullptr) menu->pfnEnter(menu);
+    return false;
+}
+
+// What the run loop does after an answer that is not a wish to leave.
+enum class AfterAnswer { Draw, Prepare, Leave };
+
+// Find and carry out the item the answer chooses; changed is set once a
+// selection changed something.
+AfterAnswer ActOnAnswer(TextMenu *menu, int count, int &changed) {
+    int n = FindSelection(menu, count);
+    if (n == 0) return AfterAnswer::Draw;
+    int index = n - 1;
+    int kind = menu->pItems[index].nKind;
+    int result = ProcessSelection(menu, index, pOption);
+    if ((menu->nFlags & TMF_KIND_BEFORE) == 0) {
+        if (TextMenuItem *item = ItemAt(menu, index); item != nullptr) kind = item->nKind;
+    }
+    if (flExitTextMenu ||
+        (result == 1 && (kind == TMI_APPLY || kind == TMI_NOFILE || kind == TMI_EXIT))) {
+        if ((menu->nFlags & TMF_KEEP) == 0) FreeMenu(menu);
+        return AfterAnswer::Leave;
+    }
+    if (result == 1 && kind == TMI_ACTION && (menu->nFlags & TMF_REINIT) != 0)
+        return AfterAnswer::Prepare;
+    if (!changed) changed = result;
+    return AfterAnswer::Draw;
+}
+
+} // namespace
+
+int RunMenu(TextMenu *menu, const char *settingsFile, int interactive) {
+    if (menu == nullptr) return 0;
+    if (menu->pfnEnter != nullptr) menu->pfnEnter(menu);
+    if (flExitTextMenu) return 0;
+    int longest = 0;
+    if (!PrepareRun(menu, settingsFile, interactive, longest)) return 0;
 
     int titleWidth = TitleWidth(menu->pTitle);
     int changed = 0;
     for (;;) {
         int count = PrintMenu(menu, longest, titleWidth);
-        if (Gets(LineBuf, int(LineBufSize)) == nullptr) {
-            char buffer[NlsFetchBufSize];
-            const char *what = FetchTextOr(MenuGroup, 1016, buffer, "reading from standard input");
-            if (ferror(stdin)) SysError("%s", what);
-            // At the end of the input the system error text would only say
-            // "Success": say that the input ended.
-            fprintf(stderr, "\n%s: %s : %s\n", my_name, what, InputEndedText);
-            exit(1);
-        }
-
+        ReadAnswer();
         if (LineBuf[0] == '\0' && (menu->nFlags & TMF_STAY) == 0) {
-            if (menu->pSavePrompt != nullptr) {
-                if (changed && PromptYN("%s", menu->pSavePrompt)) {
-                    if (!TestNames(menu)) continue;
-                    if (menu->pfnDone != nullptr) menu->pfnDone(menu);
-                    FreeMenu(menu);
-                    return 0;
-                }
-            } else if (menu->pfnDone != nullptr) {
-                menu->pfnDone(menu);
-            }
-            if (AskLeave(menu)) {
-                FreeMenu(menu);
-                if (menu->pParent == nullptr) {
-                    putchar('\n');
-                    fflush(stdout);
-                }
-                return 0;
-            }
-            if (menu->pfnEnter != nullptr) menu->pfnEnter(menu);
+            if (LeaveMenu(menu, changed)) return 0;
             continue;
         }
-
-        int n = FindSelection(menu, count);
-        if (n == 0) continue;
-        int index = n - 1;
-        int kind = menu->pItems[index].nKind;
-        int result = ProcessSelection(menu, index, pOption);
-        if ((menu->nFlags & TMF_KIND_BEFORE) == 0) {
-            if (TextMenuItem *item = ItemAt(menu, index); item != nullptr) kind = item->nKind;
-        }
-        if (flExitTextMenu ||
-            (result == 1 && (kind == TMI_APPLY || kind == TMI_NOFILE || kind == TMI_EXIT))) {
-            if ((menu->nFlags & TMF_KEEP) == 0) FreeMenu(menu);
+        switch (ActOnAnswer(menu, count, changed)) {
+        case AfterAnswer::Leave:
             return 0;
-        }
-        if (result == 1 && kind == TMI_ACTION && (menu->nFlags & TMF_REINIT) != 0) {
+        case AfterAnswer::Prepare:
             longest = InitMenu(menu);
-            continue;
+            break;
+        case AfterAnswer::Draw:
+            break;
         }
-        if (!changed) changed = result;
     }
 }

@@ -6,6 +6,7 @@
 #include "TextMenu.h"
 
 #include "MemMgr.h"
+#include "TextMenu_private.h"
 #include "utils.h"
 
 #include <algorithm>
@@ -171,8 +172,7 @@ void Overlay(TextScreen *screen, const char *text, int wait) {
     border();
     if (wait) {
         MoveCursor(screen, screen->nOvlX + 15, screen->nOvlY + line - 2);
-        fflush(stdout);
-        getchar();
+        menu_detail::WaitForKey();
     }
     MoveCursor(screen, savedX, savedY);
     fflush(stdout);

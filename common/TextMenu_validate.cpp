@@ -28,6 +28,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 using namespace menu_detail;
 
@@ -53,42 +54,21 @@ const char LengthExactText[] = "The entry must be exactly %i characters long.";
 const char ForbiddenText[] = "Invalid entry \"%s\"";
 const char LiteralText[] = "Invalid character %c\n%c was expected after \"%s\"";
 
-enum : int {
-    IntRangeIndex = 1003,
-    HexRangeIndex = 1004,
-    FloatCharIndex = 1006,
-    AlnumIndex = 1007,
-    AlphaIndex = 1008,
-    ForbiddenIndex = 1009,
-    LiteralIndex = 1010,
-    TwoDotsIndex = 1020,
-    LongRangeIndex = 1024,
-    LengthRangeIndex = 42,
-    LengthExactIndex = 44,
-};
-
 // The three range texts are fetched together once and kept for the run;
 // an empty kept text stands for one the store does not have.
 void FetchRangeTexts() {
     if (pErrIntRange != nullptr) return;
     char buffer[NlsFetchBufSize];
-    pErrIntRange = SaveStr_(FetchTextOr(MenuGroup, IntRangeIndex, buffer, ""));
-    pErrFloatRange = SaveStr_(FetchTextOr(MenuGroup, HexRangeIndex, buffer, ""));
-    pErrLongRange = SaveStr_(FetchTextOr(MenuGroup, LongRangeIndex, buffer, ""));
+    pErrIntRange = SaveStr_(FetchTextOr(texts::IntRange, buffer, ""));
+    pErrFloatRange = SaveStr_(FetchTextOr(texts::HexRange, buffer, ""));
+    pErrLongRange = SaveStr_(FetchTextOr(texts::LongRange, buffer, ""));
 }
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-// Show a kept range text, checked against model.
-[[gnu::format(printf, 2, 3)]] void ShowKept(const char *kept, const char *model, ...) {
-    if (kept == nullptr || *kept == '\0') return;
-    const char *format = NlsCheckFormat(kept, model) ? kept : model;
-    va_list args;
-    va_start(args, model);
-    VPostMsg(format, args);
-    va_end(args);
+// A kept range text, checked against model; null when the store had none.
+const char *KeptFormat(const char *kept, const char *model) {
+    if (kept == nullptr || *kept == '\0') return nullptr;
+    return NlsCheckFormat(kept, model) ? kept : model;
 }
-#pragma GCC diagnostic pop
 
 bool IsDigit(char c) {
     return isdigit(static_cast<unsigned char>(c)) != 0;
@@ -113,8 +93,10 @@ void SkipOne(const char *&s) {
     if (*s != '\0') ++s;
 }
 
-// "x(min,max)": the letter and "(", the lower bound, one character, the
-// upper bound, one character. A missing bound counts as 0.
+// The whole-number bounds of the d, x, A, a, p, L and t terms, "x(min,max)":
+// the letter and "(", the lower bound, one character, the upper bound, one
+// character. A missing bound counts as 0. (The D and f terms read theirs
+// with ReadRealBounds.)
 void ReadBounds(const char *&f, long long &min, long long &max) {
     SkipOne(f);
     SkipOne(f);
@@ -203,25 +185,6 @@ void TakeNumber(const char *&p, Matched &m, Keep keep) {
     SkipOne(p);
 }
 
-// The length part of the A, a, p, L and t terms: 0 when it passes or the
-// format accepts at a "|", else the code to return (after the message).
-int CheckLength(const char *entry, long long min, long long max, const char *&f, bool &accept) {
-    long long len = (long long)strlen(entry);
-    accept = false;
-    if (max == 0 || (len >= min && len <= max)) return VE_OK;
-    if (SkipToOperator(f) == '|') {
-        accept = true;
-        return VE_OK;
-    }
-    int lo = int(Clamp(min, INT_MIN, INT_MAX));
-    int hi = int(Clamp(max, INT_MIN, INT_MAX));
-    if (min != max)
-        MenuNotice(LengthGroup, LengthRangeIndex, LengthRangeText, lo, hi);
-    else
-        MenuNotice(LengthGroup, LengthExactIndex, LengthExactText, lo);
-    return VE_LENGTH;
-}
-
 bool InClass(char term, char c) {
     unsigned char u = static_cast<unsigned char>(c);
     switch (term) {
@@ -234,216 +197,289 @@ bool InClass(char term, char c) {
     }
 }
 
+bool IsDecimalCharacter(char c) {
+    return IsDigit(c) || c == '.';
+}
+
+// The first character of entry that a -c pair forbids or that allowed
+// refuses; null when there is none.
+template <typename Allowed>
+const char *FirstRefused(const char *entry, const Modifiers &mods, Allowed allowed) {
+    for (const char *c = entry; *c != '\0'; ++c)
+        if (mods.Forbids(*c) || !allowed(*c)) return c;
+    return nullptr;
+}
+
+// The number at text as strtof / strtold read it, 0 when there is none.
+template <typename Real>
+Real ReadReal(const char *text, const char **end) {
+    char *stop = nullptr;
+    Real value;
+    if constexpr (std::is_same_v<Real, float>)
+        value = strtof(text, &stop);
+    else
+        value = strtold(text, &stop);
+    if (stop == text) value = 0;
+    if (end != nullptr) *end = stop;
+    return value;
+}
+
+// ReadRealBounds in either precision.
+template <typename Real>
+const char *ReadRealBoundsOf(const char *term, Real &min, Real &max) {
+    const char *b = term;
+    SkipOne(b);
+    SkipOne(b);
+    const char *end = b;
+    min = ReadReal<Real>(b, &end);
+    max = 0;
+    if (end != b && *end == ',') max = ReadReal<Real>(end + 1, nullptr);
+    return b;
+}
+
+// One evaluation of a format: the format position f, the entry position p,
+// and the characters of the entry matched so far.
+struct Evaluation {
+    const char *entry;
+    const char *f;
+    const char *p;
+    Matched m;
+};
+
+// What a term leaves evaluation to do besides ending with a ValidateResult:
+// go on at the format position, or go on after a satisfied term.
+enum : int { GoOn = -2, Satisfied = -1 };
+
+// The length part of the A, a, p, L and t terms: Satisfied, VE_OK when the
+// format accepts at a "|", else VE_LENGTH after the message.
+int CheckLength(Evaluation &e, long long min, long long max) {
+    long long len = (long long)strlen(e.entry);
+    if (max == 0 || (len >= min && len <= max)) return Satisfied;
+    if (SkipToOperator(e.f) == '|') return VE_OK;
+    int lo = int(Clamp(min, INT_MIN, INT_MAX));
+    int hi = int(Clamp(max, INT_MIN, INT_MAX));
+    if (min != max)
+        MenuNotice(texts::LengthRange, LengthRangeText, lo, hi);
+    else
+        MenuNotice(texts::LengthExact, LengthExactText, lo);
+    return VE_LENGTH;
+}
+
+// d(min,max)-c...
+int DecimalTerm(Evaluation &e) {
+    // An entry without a number reads as 0 and meets the range check.
+    long long value = ReadNumber(e.p, nullptr);
+    TakeNumber(e.p, e.m, IsDigit);
+    long long min = 0;
+    long long max = 0;
+    ReadBounds(e.f, min, max);
+    Modifiers mods;
+    mods.Read(e.f);
+    if (const char *c = FirstRefused(e.entry, mods, IsDigit); c != nullptr) {
+        PostMsg(DigitText, *c);
+        return VE_CHARACTER;
+    }
+    if (max != 0 && (value < min || value > max)) {
+        NoticeChosen(KeptFormat(pErrIntRange, IntRangeText), IntRangeText,
+                     int(Clamp(min, INT_MIN, INT_MAX)), int(Clamp(max, INT_MIN, INT_MAX)));
+        return VE_RANGE;
+    }
+    return Satisfied;
+}
+
+// x(min,max)
+int HexTerm(Evaluation &e) {
+    unsigned long long value = ReadHex(e.p);
+    TakeNumber(e.p, e.m, IsHexDigit);
+    long long min = 0;
+    long long max = 0;
+    ReadBounds(e.f, min, max);
+    if (max != 0 && ((long long)value < min || (long long)value > max)) {
+        NoticeChosen(KeptFormat(pErrFloatRange, HexRangeText), HexRangeText,
+                     unsigned(Clamp(min, 0, UINT_MAX)), unsigned(Clamp(max, 0, UINT_MAX)));
+        return VE_RANGE;
+    }
+    return Satisfied;
+}
+
+// D(min,max-c...)
+int LongDoubleTerm(Evaluation &e) {
+    long double value = ReadReal<long double>(e.p, nullptr);
+    TakeNumber(e.p, e.m, IsDigit);
+    long double min = 0;
+    long double max = 0;
+    e.f = ReadRealBounds(e.f, min, max);
+    // The position skips only the digits of the two bounds, so -c pairs
+    // count when they follow the upper bound directly.
+    ReadUnsigned(e.f);
+    SkipOne(e.f);
+    ReadUnsigned(e.f);
+    Modifiers mods;
+    mods.Read(e.f);
+    if (const char *c = FirstRefused(e.entry, mods, IsDecimalCharacter); c != nullptr) {
+        PostMsg(NumberCharText, *c);
+        return VE_CHARACTER;
+    }
+    if (max != 0 && !(value >= min && value <= max)) {
+        NoticeChosen(KeptFormat(pErrLongRange, LongRangeText), LongRangeText, min, max);
+        return VE_RANGE;
+    }
+    return Satisfied;
+}
+
+// f(min,max)
+int FloatTerm(Evaluation &e) {
+    int dots = 0;
+    for (const char *c = e.p; *c != '\0'; ++c) {
+        if (*c == '.') {
+            if (++dots > 1) {
+                MenuNotice(texts::TwoDots, TwoDotsText);
+                return VE_RANGE;
+            }
+        } else if (!IsDigit(*c)) {
+            MenuNotice(texts::FloatCharacter, NumberCharText, *c);
+            return VE_CHARACTER;
+        }
+    }
+    float value = ReadReal<float>(e.p, nullptr);
+    TakeNumber(e.p, e.m, IsDecimalCharacter);
+    float min = 0;
+    float max = 0;
+    const char *b = ReadRealBounds(e.f, min, max);
+    const char *close = strchr(b, ')');
+    e.f = close != nullptr ? close + 1 : b + strlen(b);
+    if (max != 0.0f && (value < min || value > max)) {
+        PostMsg(FloatRangeText, double(min), double(max));
+        return VE_RANGE;
+    }
+    return Satisfied;
+}
+
+// A(min,max)+c..., a(min,max)+c..., p(min,max)+c...
+int TextTerm(Evaluation &e, char term) {
+    long long min = 0;
+    long long max = 0;
+    ReadBounds(e.f, min, max);
+    Modifiers mods;
+    mods.Read(e.f);
+    for (; *e.p != '\0'; ++e.p) {
+        if (InClass(term, *e.p) || mods.Allows(*e.p)) {
+            e.m.Add(*e.p);
+            continue;
+        }
+        if (SkipToOperator(e.f) == '|') return VE_OK;
+        if (term == 'a')
+            MenuNotice(texts::AlphaCharacter, AlphaText, *e.p, mods.plus);
+        else
+            MenuNotice(texts::AlnumCharacter, AlnumText, *e.p, mods.plus);
+        return VE_CHARACTER;
+    }
+    return CheckLength(e, min, max);
+}
+
+// L(min,max), t(min,max)
+int LengthTerm(Evaluation &e) {
+    long long min = 0;
+    long long max = 0;
+    ReadBounds(e.f, min, max);
+    return CheckLength(e, min, max);
+}
+
+// !(text)
+int ForbiddenTerm(Evaluation &e) {
+    const char *text = e.f;
+    SkipOne(text);
+    SkipOne(text);
+    const char *close = strchr(text, ')');
+    size_t n = close != nullptr ? size_t(close - text) : strlen(text);
+    e.f = close != nullptr ? close + 1 : text + n;
+    if (strlen(e.entry) == n && strncmp(e.entry, text, n) == 0) {
+        MenuNotice(texts::ForbiddenEntry, ForbiddenText, e.entry);
+        return VE_FORBIDDEN;
+    }
+    return Satisfied;
+}
+
+// Any other character: the entry's next character must equal it.
+int LiteralTerm(Evaluation &e) {
+    char expected = *e.f;
+    if (*e.p != '\0' && *e.p == expected) {
+        e.m.Add(*e.p);
+        ++e.p;
+        ++e.f;
+        return GoOn;
+    }
+    if (SkipToOperator(e.f) == '|') return VE_OK;
+    if (e.m.n > 0) MenuNotice(texts::LiteralMismatch, LiteralText, *e.p, expected, e.m.Text());
+    return VE_CHARACTER;
+}
+
+// The element at the format position, chosen by its character.
+int EvaluateTerm(Evaluation &e) {
+    char term = *e.f;
+    // "t" without "(" is read as "!"; "L" without "(" is a literal.
+    char kind = term;
+    if ((term == 'L' || term == 't') && e.f[1] != '(') kind = term == 't' ? '!' : '\0';
+    switch (kind) {
+    case ' ':
+    case '\t':
+    case '\n':
+        ++e.f;
+        return GoOn;
+    case '&':
+        ++e.f;
+        e.p = e.entry;
+        e.m.Clear();
+        return GoOn;
+    case '|':
+        return VE_OK;
+    case 'd':
+        return DecimalTerm(e);
+    case 'x':
+        return HexTerm(e);
+    case 'D':
+        return LongDoubleTerm(e);
+    case 'f':
+        return FloatTerm(e);
+    case 'A':
+    case 'a':
+    case 'p':
+        return TextTerm(e, term);
+    case 'L':
+    case 't':
+        return LengthTerm(e);
+    case '!':
+        return ForbiddenTerm(e);
+    default:
+        return LiteralTerm(e);
+    }
+}
+
 } // namespace
+
+namespace menu_detail {
+
+const char *ReadRealBounds(const char *term, long double &min, long double &max) {
+    return ReadRealBoundsOf(term, min, max);
+}
+
+const char *ReadRealBounds(const char *term, float &min, float &max) {
+    return ReadRealBoundsOf(term, min, max);
+}
+
+} // namespace menu_detail
 
 int ValidateEntry(const char *entry, const char *format) {
     if (format == nullptr) return VE_OK;
-    if (entry == nullptr) entry = "";
-    const char *f = format;
-    const char *p = entry;
-    Matched m;
+    Evaluation e{entry != nullptr ? entry : "", format, nullptr, {}};
+    e.p = e.entry;
     FetchRangeTexts();
-
-    while (*f != '\0') {
-        char term = *f;
-        // "t" without "(" is read as "!"; "L" without "(" is an ordinary
-        // character.
-        char kind = term;
-        if ((term == 'L' || term == 't') && f[1] != '(') kind = term == 't' ? '!' : '\0';
-        switch (kind) {
-        case ' ':
-        case '\t':
-        case '\n':
-            ++f;
-            continue;
-        case '&':
-            ++f;
-            p = entry;
-            m.Clear();
-            continue;
-        case '|':
-            return VE_OK;
-
-        case 'd': {
-            // An entry without a number reads as 0 and meets the range check.
-            long long value = ReadNumber(p, nullptr);
-            TakeNumber(p, m, IsDigit);
-            long long min = 0;
-            long long max = 0;
-            ReadBounds(f, min, max);
-            Modifiers mods;
-            mods.Read(f);
-            for (const char *c = entry; *c != '\0'; ++c) {
-                if (mods.Forbids(*c) || !IsDigit(*c)) {
-                    PostMsg(DigitText, *c);
-                    return VE_CHARACTER;
-                }
-            }
-            if (max != 0 && (value < min || value > max)) {
-                ShowKept(pErrIntRange, IntRangeText, int(Clamp(min, INT_MIN, INT_MAX)),
-                         int(Clamp(max, INT_MIN, INT_MAX)));
-                return VE_RANGE;
-            }
-            break;
-        }
-
-        case 'x': {
-            unsigned long long value = ReadHex(p);
-            TakeNumber(p, m, IsHexDigit);
-            long long min = 0;
-            long long max = 0;
-            ReadBounds(f, min, max);
-            if (max != 0 && ((long long)value < min || (long long)value > max)) {
-                ShowKept(pErrFloatRange, HexRangeText, unsigned(Clamp(min, 0, UINT_MAX)),
-                         unsigned(Clamp(max, 0, UINT_MAX)));
-                return VE_RANGE;
-            }
-            break;
-        }
-
-        case 'D': {
-            char *end = nullptr;
-            long double value = strtold(p, &end);
-            if (end == p) value = 0;
-            TakeNumber(p, m, IsDigit);
-            // Bounds as "%Lg,%Lg" from after "D(".
-            const char *b = f;
-            SkipOne(b);
-            SkipOne(b);
-            long double min = strtold(b, &end);
-            if (end == b) min = 0;
-            long double max = 0;
-            if (end != b && *end == ',') {
-                const char *upper = end + 1;
-                max = strtold(upper, &end);
-                if (end == upper) max = 0;
-            }
-            // The position skips only the digits of the two bounds, so -c
-            // pairs count when they follow the upper bound directly.
-            f = b;
-            ReadUnsigned(f);
-            SkipOne(f);
-            ReadUnsigned(f);
-            Modifiers mods;
-            mods.Read(f);
-            for (const char *c = entry; *c != '\0'; ++c) {
-                if (mods.Forbids(*c) || !(IsDigit(*c) || *c == '.')) {
-                    PostMsg(NumberCharText, *c);
-                    return VE_CHARACTER;
-                }
-            }
-            if (max != 0 && !(value >= min && value <= max)) {
-                ShowKept(pErrLongRange, LongRangeText, min, max);
-                return VE_RANGE;
-            }
-            break;
-        }
-
-        case 'f': {
-            int dots = 0;
-            for (const char *c = p; *c != '\0'; ++c) {
-                if (*c == '.') {
-                    if (++dots > 1) {
-                        MenuNotice(MenuGroup, TwoDotsIndex, TwoDotsText);
-                        return VE_RANGE;
-                    }
-                } else if (!IsDigit(*c)) {
-                    MenuNotice(MenuGroup, FloatCharIndex, NumberCharText, *c);
-                    return VE_CHARACTER;
-                }
-            }
-            char *end = nullptr;
-            float value = strtof(p, &end);
-            if (end == p) value = 0;
-            TakeNumber(p, m, [](char c) { return IsDigit(c) || c == '.'; });
-            // Bounds as "%f,%f)" from after "f(".
-            const char *b = f;
-            SkipOne(b);
-            SkipOne(b);
-            float min = strtof(b, &end);
-            if (end == b) min = 0;
-            float max = 0;
-            if (end != b && *end == ',') {
-                const char *upper = end + 1;
-                max = strtof(upper, &end);
-                if (end == upper) max = 0;
-            }
-            const char *close = strchr(b, ')');
-            f = close != nullptr ? close + 1 : b + strlen(b);
-            if (max != 0.0f && (value < min || value > max)) {
-                PostMsg(FloatRangeText, double(min), double(max));
-                return VE_RANGE;
-            }
-            break;
-        }
-
-        case 'A':
-        case 'a':
-        case 'p': {
-            long long min = 0;
-            long long max = 0;
-            ReadBounds(f, min, max);
-            Modifiers mods;
-            mods.Read(f);
-            for (; *p != '\0'; ++p) {
-                if (InClass(term, *p) || mods.Allows(*p)) {
-                    m.Add(*p);
-                    continue;
-                }
-                if (SkipToOperator(f) == '|') return VE_OK;
-                if (term == 'a')
-                    MenuNotice(MenuGroup, AlphaIndex, AlphaText, *p, mods.plus);
-                else
-                    MenuNotice(MenuGroup, AlnumIndex, AlnumText, *p, mods.plus);
-                return VE_CHARACTER;
-            }
-            bool accept = false;
-            int result = CheckLength(entry, min, max, f, accept);
-            if (accept) return VE_OK;
-            if (result != VE_OK) return result;
-            break;
-        }
-
-        case 'L':
-        case 't': {
-            long long min = 0;
-            long long max = 0;
-            ReadBounds(f, min, max);
-            bool accept = false;
-            int result = CheckLength(entry, min, max, f, accept);
-            if (accept) return VE_OK;
-            if (result != VE_OK) return result;
-            break;
-        }
-
-        case '!': {
-            const char *text = f;
-            SkipOne(text);
-            SkipOne(text);
-            const char *close = strchr(text, ')');
-            size_t n = close != nullptr ? size_t(close - text) : strlen(text);
-            f = close != nullptr ? close + 1 : text + n;
-            if (strlen(entry) == n && strncmp(entry, text, n) == 0) {
-                MenuNotice(MenuGroup, ForbiddenIndex, ForbiddenText, entry);
-                return VE_FORBIDDEN;
-            }
-            break;
-        }
-
-        default:
-            if (*p != '\0' && *p == term) {
-                m.Add(*p);
-                ++p;
-                ++f;
-                continue;
-            }
-            if (SkipToOperator(f) == '|') return VE_OK;
-            if (m.n > 0) MenuNotice(MenuGroup, LiteralIndex, LiteralText, *p, term, m.Text());
-            return VE_CHARACTER;
-        }
-
+    while (*e.f != '\0') {
+        int outcome = EvaluateTerm(e);
+        if (outcome == GoOn) continue;
+        if (outcome != Satisfied) return outcome;
         // A satisfied term.
-        if (AcceptsAfterTerm(f)) return VE_OK;
+        if (AcceptsAfterTerm(e.f)) return VE_OK;
     }
     return VE_OK;
 }
@@ -476,11 +512,11 @@ char *ValidateEntryLen(const char *entry, const char *range) {
     int len = StrLen(entry);
     if (len >= min && len <= max) return nullptr;
     if (min != max)
-        Nlssnprintf(NlsBuf, sizeof NlsBuf, NlsGetCoreDB(), LengthGroup, LengthRangeIndex,
-                    LengthRangeText, min, max);
+        Nlssnprintf(NlsBuf, sizeof NlsBuf, NlsGetCoreDB(), texts::LengthRange.group,
+                    texts::LengthRange.index, LengthRangeText, min, max);
     else
-        Nlssnprintf(NlsBuf, sizeof NlsBuf, NlsGetCoreDB(), LengthGroup, LengthExactIndex,
-                    LengthExactText, min);
+        Nlssnprintf(NlsBuf, sizeof NlsBuf, NlsGetCoreDB(), texts::LengthExact.group,
+                    texts::LengthExact.index, LengthExactText, min);
     return NlsBuf;
 }
 

@@ -6,6 +6,7 @@
 #include "MemMgr.h"
 #include "MenuTestUtil.h"
 #include "SysCmd.h"
+#include "TextMenu_private.h"
 #include "utils.h"
 
 #include <gtest/gtest.h>
@@ -389,6 +390,24 @@ TEST_F(PickList, TooFewRows) {
                            "at least 27 columns and 7 rows are needed. Press <Return> to "
                            "continue.\n");
     EXPECT_EQ(getchar(), EOF); // the one character was read
+}
+
+// The engine's drawing step only writes: the key that closes the notice is
+// read by its caller (the pick-list dialogue, or PrintPickOneManyScreen).
+TEST_F(PickList, DrawingATooSmallScreenReadsNothing) {
+    setenv("LINES", "6", 1);
+    States states("_a,_b");
+    TextMenuItem item{.pText = "P", .nKind = TMI_ONE_OF, .pStates = states.text};
+    StdioScript io("x");
+    intptr_t hidden = 0;
+    bool tooSmall = false;
+    EXPECT_EQ(menu_detail::DrawPickOneManyScreen(&item, &hidden, 0, &tooSmall), -1);
+    EXPECT_TRUE(tooSmall);
+    EXPECT_NE(io.Output().find("It has 80 columns and 6 rows;"), std::string::npos);
+    EXPECT_EQ(getchar(), 'x');
+    setenv("LINES", "24", 1);
+    EXPECT_EQ(menu_detail::DrawPickOneManyScreen(&item, &hidden, 0, &tooSmall), 0);
+    EXPECT_FALSE(tooSmall);
 }
 
 TEST_F(PickList, TooFewColumns) {

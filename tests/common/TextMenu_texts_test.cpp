@@ -96,6 +96,27 @@ TEST_F(MenuTexts, AWholeTextForAPointer) {
     NlsTtyMenuCvt(nullptr, 1); // nothing to fill: nothing happens
 }
 
+// The checked print for programs built on the engine: a stored format only
+// when it takes the call's arguments, else the English model, also for a
+// text the store lacks (never its key).
+TEST_F(MenuTexts, TheCheckedPrintUsesAStoredFormatOnlyWhenItFits) {
+    Put("40_1", "File %s, %d copies");
+    Put("40_2", "%d copies of %s"); // the arguments the other way round
+    char out[64];
+    NlsCoreSnprintf(out, sizeof out, 40, 1, "%s: %d", "a", 2);
+    EXPECT_STREQ(out, "File a, 2 copies");
+    NlsCoreSnprintf(out, sizeof out, 40, 2, "%s: %d", "a", 2);
+    EXPECT_STREQ(out, "a: 2");
+    NlsCoreSnprintf(out, sizeof out, 40, 3, "Plain");
+    EXPECT_STREQ(out, "Plain");
+    NlsCoreSnprintf(out, 4, 40, 1, "%s: %d", "a", 2);
+    EXPECT_STREQ(out, "Fil");
+    menu_test::StdioScript io;
+    NlsCorePrintf(40, 1, "%s: %d", "b", 3);
+    NlsCorePrintf(40, 3, "|none %d", 4);
+    EXPECT_EQ(io.Output(), "File b, 3 copies|none 4");
+}
+
 } // namespace
 
 namespace {

@@ -3,10 +3,12 @@
 #include "TextMenu.h"
 
 #include "MenuTestUtil.h"
+#include "TextMenu_private.h"
 #include "utils.h"
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <ostream>
 #include <string>
 
@@ -140,6 +142,53 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"A(0,0)+", "a+", VE_CHARACTER,
                          "Invalid character '+'\nThis text may "
                          "contain \"abc..zABC..Z012..9\""}));
+
+// The bounds of D and f read by one reader, each in its own precision; the
+// range check is off when the upper bound is 0 or not read.
+INSTANTIATE_TEST_SUITE_P(RealBounds, ValidateEntryCases,
+                         testing::Values(Case{"D(,5)", "99", VE_OK, ""},
+                                         Case{"f(5)", "99", VE_OK, ""},
+                                         Case{"f(2,2)", "2", VE_OK, ""},
+                                         Case{"f(2,2)", "2.5", VE_RANGE,
+                                              "This number must be between 2.000000 to 2.000000."},
+                                         Case{"D(0,1e4933)", "1", VE_OK, ""}));
+
+TEST(ReadRealBounds, BoundsTextsAtTheirLimits) {
+    const long double inf = std::numeric_limits<long double>::infinity();
+    const float finf = std::numeric_limits<float>::infinity();
+    struct Row {
+        const char *text;
+        long double min;
+        long double max;
+        float fmin;
+        float fmax;
+        int after; // characters before the position returned
+    };
+    const Row rows[] = {
+        {"D(0,100)", 0, 100, 0, 100, 2},
+        {"f(-2.5,2.5)", -2.5L, 2.5L, -2.5f, 2.5f, 2},
+        {"D(5)", 5, 0, 5, 0, 2},  // no ",": the upper bound is not read
+        {"D(,5)", 0, 0, 0, 0, 2}, // no lower bound: neither is the upper
+        {"D(5,)", 5, 0, 5, 0, 2},
+        {"D(5, 7)", 5, 7, 5, 7, 2}, // the number may begin with a blank
+        {"f(1e4932,1e4933)", 1e4932L, inf, finf, finf, 2},
+        {"f(3.4e38,3.5e38)", 3.4e38L, 3.5e38L, 3.4e38f, finf, 2},
+        {"D(", 0, 0, 0, 0, 2},
+        {"D", 0, 0, 0, 0, 1},
+    };
+    for (const Row &r : rows) {
+        long double min = -1;
+        long double max = -1;
+        EXPECT_EQ(menu_detail::ReadRealBounds(r.text, min, max), r.text + r.after) << r.text;
+        EXPECT_EQ(min, r.min) << r.text;
+        EXPECT_EQ(max, r.max) << r.text;
+        float fmin = -1;
+        float fmax = -1;
+        EXPECT_EQ(menu_detail::ReadRealBounds(r.text, fmin, fmax), r.text + r.after) << r.text;
+        EXPECT_EQ(fmin, r.fmin) << r.text;
+        EXPECT_EQ(fmax, r.fmax) << r.text;
+    }
+}
 
 TEST(ValidateEntry, TheMatchedPartIsBoundedAt511Characters) {
     menu_test::UseMenuTestEnvironment();

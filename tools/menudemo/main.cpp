@@ -98,32 +98,21 @@ char *Text(int index) {
 }
 
 // Print format 40/index with the arguments. The stored text is used only
-// when it takes the same arguments as the built-in English model.
+// when it takes the same arguments as the built-in English model
+// (NlsCorePrintf).
 [[gnu::format(printf, 2, 3)]] void Say(int index, const char *model, ...) {
-    char buffer[NlsFetchBufSize];
-    const char *text = NlsFetchString(NlsGetCoreDB(), buffer, NlsByIndex, DemoGroup, index);
-    const char *format = text != nullptr && NlsCheckFormat(text, model) ? text : model;
     va_list args;
     va_start(args, model);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    vprintf(format, args);
-#pragma GCC diagnostic pop
+    NlsCoreVPrintf(DemoGroup, index, model, args);
     va_end(args);
 }
 
 // The same into a buffer.
 [[gnu::format(printf, 4, 5)]] void SayInto(char *target, size_t size, int index, const char *model,
                                            ...) {
-    char buffer[NlsFetchBufSize];
-    const char *text = NlsFetchString(NlsGetCoreDB(), buffer, NlsByIndex, DemoGroup, index);
-    const char *format = text != nullptr && NlsCheckFormat(text, model) ? text : model;
     va_list args;
     va_start(args, model);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    if (vsnprintf(target, size, format, args) < 0) target[0] = '\0';
-#pragma GCC diagnostic pop
+    NlsCoreVSnprintf(target, size, DemoGroup, index, model, args);
     va_end(args);
 }
 

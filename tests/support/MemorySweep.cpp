@@ -99,6 +99,12 @@ ProgramRun RunProgram(const std::vector<std::string> &argv, const std::vector<st
         return result;
     }
     // Feed the input and drain both outputs together, so that no pipe fills.
+    // A program that dies before reading its input must not take the test
+    // with it: a write to its closed pipe fails with EPIPE instead. (Set after
+    // the fork, so that the program itself starts with the default action.)
+    struct sigaction ignore = {}, previous = {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &previous);
     size_t fed = 0;
     if (input.empty()) {
         close(in[1]);
@@ -146,6 +152,7 @@ ProgramRun RunProgram(const std::vector<std::string> &argv, const std::vector<st
     }
     for (int fd : {reading[0], reading[1], in[1]})
         if (fd >= 0) close(fd);
+    sigaction(SIGPIPE, &previous, nullptr);
     if (!killed && (reading[0] >= 0 || reading[1] >= 0)) kill(-pid, SIGKILL);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -282,6 +282,33 @@ TEST_F(SimSandboxTest, LeftoverProcessesEndWithTheProgram) {
     EXPECT_EQ(r.out, "started\n");
 }
 
+// The benchmarks' CPU reporter: the named program's own time, once, without
+// its children or its forks.
+TEST_F(SimSandboxTest, CpuReporterCountsTheProgramAlone) {
+    const std::string lib = SimBinDir() + "/../lib/libsimcpu.so";
+    const std::string report = box.Root() + "/cpu";
+    auto measure = [&](const std::string &program) {
+        std::filesystem::remove(report);
+        SimResult r = SimExec({"env", "LD_PRELOAD=" + lib, "SIM_CPU_PROGRAM=" + program,
+                               "SIM_CPU_REPORT=" + report, "timeout", "60", "awk",
+                               "BEGIN { for (i = 0; i < 3000000; i++) s += i }"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> lines = Lines(ReadHostFile(report));
+        EXPECT_EQ(lines.size(), 1u) << program << ": " << ReadHostFile(report);
+        std::istringstream line(lines.empty() ? std::string() : lines[0]);
+        std::string name;
+        double user = -1, system = -1;
+        line >> name >> user >> system;
+        EXPECT_EQ(name, program);
+        EXPECT_GE(user, 0);
+        EXPECT_GE(system, 0);
+        return user + system;
+    };
+    double parent = measure("timeout"); // forks, and its child runs awk
+    double child = measure("awk");
+    EXPECT_LT(parent, child / 2) << "the parent's report counted its child";
+}
+
 // --- isolation ---------------------------------------------------------------------
 
 std::string StatLine(const std::string &path) {
@@ -360,10 +387,10 @@ TEST_F(SimSandboxTest, RefusesWithoutRoot) {
     std::string script = ReadHostFile(SIM_SANDBOX_SCRIPT);
     ASSERT_FALSE(script.empty()) << SIM_SANDBOX_SCRIPT;
     std::string marker = box.Root() + "/ran";
-    SimResult r = SimExec({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "/bin/sh",
-                           "-s", "--", "--root", box.Root(), "--", "/bin/sh", "-c",
-                           "touch " + marker},
-                          script);
+    SimResult r =
+        SimExec({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "/bin/sh", "-s",
+                 "--", "--root", box.Root(), "--", "/bin/sh", "-c", "touch " + marker},
+                script);
     EXPECT_EQ(r.status, kRefused);
     EXPECT_NE(r.err.find("must run as root"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("the program was not run"), std::string::npos) << r.err;

@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <sys/file.h>
@@ -56,6 +57,13 @@ std::string Names(const std::string &dir) {
     for (const std::string &name : names)
         all += name + "\n";
     return all;
+}
+
+std::string ReadHostFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 bool HostHas(const std::string &path) {
@@ -124,6 +132,36 @@ TEST_F(SimSandboxTest, WorkingDirectoryIsTheCallersOrTheGivenOne) {
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
     EXPECT_EQ(Sh("pwd").out, std::string(here) + "\n");
     EXPECT_EQ(Sh("pwd", {"--cwd", "/var/sadm"}).out, "/var/sadm\n");
+}
+
+// A checkout or build below a covered path of this machine (/tmp): the
+// program starts in the working directory and runs from its directory,
+// both read-only, unless the sandbox's machine has something of its own
+// there; nothing of them shows in the sandbox's /tmp.
+TEST_F(SimSandboxTest, HiddenDirectoriesOfThisMachineAreReachedReadOnly) {
+    char made[] = "/tmp/simreach.XXXXXX";
+    ASSERT_NE(mkdtemp(made), nullptr);
+    const std::string dir = made;
+    ASSERT_EQ(SimExec({"/bin/sh", "-c",
+                       "mkdir '" + dir + "/bin' && cp '" + SimBinDir() + "/sim-uname-probe' '" +
+                           dir + "/bin/' && echo host > '" + dir + "/note'"})
+                  .status,
+              0);
+    const std::string before = Names(dir);
+
+    SimResult r =
+        Sh("pwd; cat note; touch new 2>/dev/null || echo read-only; ls -A /tmp", {"--cwd", dir});
+    EXPECT_EQ(r.out, dir + "\nhost\nread-only\n") << r.err;
+    r = box.Run({dir + "/bin/sim-uname-probe"}, {}, {"--cwd", "/"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out).at(1), "5.5.1") << "the program ran inside, with the preload";
+    EXPECT_EQ(Names(dir), before) << "this machine's directory changed";
+    EXPECT_EQ(ReadHostFile(dir + "/note"), "host\n");
+    EXPECT_FALSE(box.Exists(dir)) << "the mount point stayed in the scratch /tmp";
+
+    ASSERT_TRUE(box.Write(dir + "/note", "inside\n"));
+    EXPECT_EQ(Sh("cat note", {"--cwd", dir}).out, "inside\n") << "the sandbox's own wins";
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(SimSandboxTest, StandInsComeFirstOnASolarisLayout) {
@@ -247,6 +285,35 @@ TEST_F(SimSandboxTest, LeftoverProcessesEndWithTheProgram) {
     EXPECT_EQ(r.out, "started\n");
 }
 
+// The benchmarks' CPU reporter: the named program's own time, once, without
+// its children or its forks.
+TEST_F(SimSandboxTest, CpuReporterCountsTheProgramAlone) {
+    // LD_PRELOAD splits at blanks, which a build's path may hold.
+    const std::string lib = box.Root() + "/libsimcpu.so";
+    std::filesystem::copy_file(SimBinDir() + "/../lib/libsimcpu.so", lib);
+    const std::string report = box.Root() + "/cpu";
+    auto measure = [&](const std::string &program) {
+        std::filesystem::remove(report);
+        SimResult r = SimExec({"env", "LD_PRELOAD=" + lib, "SIM_CPU_PROGRAM=" + program,
+                               "SIM_CPU_REPORT=" + report, "timeout", "60", "awk",
+                               "BEGIN { for (i = 0; i < 3000000; i++) s += i }"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> lines = Lines(ReadHostFile(report));
+        EXPECT_EQ(lines.size(), 1u) << program << ": " << ReadHostFile(report);
+        std::istringstream line(lines.empty() ? std::string() : lines[0]);
+        std::string name;
+        double user = -1, system = -1;
+        line >> name >> user >> system;
+        EXPECT_EQ(name, program);
+        EXPECT_GE(user, 0);
+        EXPECT_GE(system, 0);
+        return user + system;
+    };
+    double parent = measure("timeout"); // forks, and its child runs awk
+    double child = measure("awk");
+    EXPECT_LT(parent, child / 2) << "the parent's report counted its child";
+}
+
 // --- isolation ---------------------------------------------------------------------
 
 std::string StatLine(const std::string &path) {
@@ -320,10 +387,15 @@ TEST_F(SimSandboxTest, ChangesStayForTheNextRun) {
 // --- refusals --------------------------------------------------------------------------
 
 TEST_F(SimSandboxTest, RefusesWithoutRoot) {
+    // The script comes on standard input: the checkout need not be readable
+    // by the unprivileged user (a checkout in root's home is not).
+    std::string script = ReadHostFile(SIM_SANDBOX_SCRIPT);
+    ASSERT_FALSE(script.empty()) << SIM_SANDBOX_SCRIPT;
     std::string marker = box.Root() + "/ran";
-    SimResult r = SimExec({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                           SimBinDir() + "/sim-sandbox", "--root", box.Root(), "--", "/bin/sh",
-                           "-c", "touch " + marker});
+    SimResult r =
+        SimExec({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "/bin/sh", "-s",
+                 "--", "--root", box.Root(), "--", "/bin/sh", "-c", "touch " + marker},
+                script);
     EXPECT_EQ(r.status, kRefused);
     EXPECT_NE(r.err.find("must run as root"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("the program was not run"), std::string::npos) << r.err;
@@ -337,6 +409,11 @@ TEST_F(SimSandboxTest, RefusesWhenTheNamespacesAreRefused) {
     EXPECT_EQ(r.status, kRefused);
     EXPECT_NE(r.err.find("could not be made"), std::string::npos) << r.err;
     EXPECT_FALSE(HostHas(marker));
+    // One message, saying what the machine lacks and what to do.
+    EXPECT_EQ(r.err.find("sandbox:"), r.err.rfind("sandbox:")) << r.err;
+    EXPECT_EQ(r.err.rfind("unshare:"), r.err.find("unshare:")) << r.err;
+    EXPECT_NE(r.err.find("CAP_SYS_ADMIN"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("privileged container"), std::string::npos) << r.err;
 }
 
 TEST_F(SimSandboxTest, RefusesAnUnusableRoot) {

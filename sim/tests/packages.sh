@@ -222,7 +222,10 @@ expect "a malformed pkgmap: status 1" 1 $?
 expect_true "and nothing installed" test ! -e "$scratch/root3/opt"
 
 # The package menu, a forced failure and the guard.
-out=$(printf 'all\n' | "$standins/pkgadd" -a "$sadm/install/admin/quiet" -R "$scratch/root4" -d "$scratch/u" | head -n 4)
+mkdir "$scratch/tmp4"
+out=$(printf 'all\n' | TMPDIR="$scratch/tmp4" "$standins/pkgadd" -a "$sadm/install/admin/quiet" \
+    -R "$scratch/root4" -d "$scratch/u" 2>/dev/null | head -n 4)
+expect "pkgadd cut short by its reader leaves no scratch directory" "" "$(ls -A "$scratch/tmp4")"
 expect "without a package: the menu" "|The following packages are available:|  1  QDRNvqmm       Corla Plimto print software|                    (sparc) 3.01.67|" \
     "$(echo "$out" | tr '\n' '|')"
 conf pkgadd-status 1

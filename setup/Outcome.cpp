@@ -467,15 +467,18 @@ void NoteUpgradeStart(int files) {
     Upgrade.files = files;
 }
 
-void NoteUpgradeFile(bool copied, bool registered) {
-    if (copied)
-        ++Upgrade.copied;
-    else
-        ++Upgrade.failedCopies;
+void NoteUpgradeRegistered(bool registered) {
     if (registered)
         ++Upgrade.registered;
     else
         ++Upgrade.failedRegistrations;
+}
+
+void NoteUpgradeCopied(bool copied) {
+    if (copied)
+        ++Upgrade.copied;
+    else
+        ++Upgrade.failedCopies;
 }
 
 void NoteUpgradeDone() {

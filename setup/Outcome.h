@@ -98,7 +98,8 @@ void PutBackReplaced();
 // The upgrade's package files: how many there are, and each one's outcome;
 // done once the recorded version has been raised.
 void NoteUpgradeStart(int files);
-void NoteUpgradeFile(bool copied, bool registered);
+void NoteUpgradeRegistered(bool registered);
+void NoteUpgradeCopied(bool copied);
 void NoteUpgradeDone();
 // 1 when a copy or a registration of the upgrade failed.
 int UpgradeFailed();

@@ -412,6 +412,7 @@ int upgradeSolarisPackage(const char *package, const char *workArea) {
             PutMem(source);
             registered = RunShell("installf -c %s %s %s %s %s %s %s", cls.text, pkg.text, path.text,
                                   type.text, mode.text, owner.text, group.text);
+            NoteUpgradeRegistered(registered == 0);
             copied = CopyOverInstalled(fields[3], from, path);
         } else {
             // Relative to <install dir>/Corla: the package's reloc tree.
@@ -422,6 +423,7 @@ int upgradeSolarisPackage(const char *package, const char *workArea) {
             PutMem(source);
             registered = RunShell("installf -c %s %s %s %s %s %s %s", cls.text, pkg.text, to.text,
                                   type.text, mode.text, owner.text, group.text);
+            NoteUpgradeRegistered(registered == 0);
             copied = CopyOverInstalled(installed, from, to);
             PutMem(installed);
         }
@@ -431,7 +433,7 @@ int upgradeSolarisPackage(const char *package, const char *workArea) {
             PutLogMsg("WARNING_MSG: installf of %s exited with status %d\n", fields[3], registered);
         if (copied != 0)
             PutLogMsg("WARNING_MSG: cp of %s exited with status %d\n", fields[3], copied);
-        NoteUpgradeFile(copied == 0, registered == 0);
+        NoteUpgradeCopied(copied == 0);
         fputc('.', stdout);
         fflush(stdout);
     }

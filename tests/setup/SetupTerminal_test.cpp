@@ -1,6 +1,6 @@
 // End to end in a real terminal: the operator answers the running-program
-// menu and the old-daemon question by typing, in a tmux pane that runs the
-// installer in the sandbox.
+// menu and the old-daemon question by typing, or the run is interrupted at
+// the question, in a tmux pane that runs the installer in the sandbox.
 #include "SetupSandbox.h"
 
 #include <chrono>

@@ -9,7 +9,8 @@
 // created through a link, and a link at the target is replaced, not
 // followed.
 //
-// For the support library's own use, not part of its interface.
+// For the support library's own use and the installer's (its generated
+// scripts), not part of the library's interface.
 #pragma once
 
 #include <climits>

@@ -224,6 +224,13 @@ extern const SysCmdOsCalls SysCmdOsDefault; // system, popen, pclose, sleep, kil
 // "ERROR: unable to locate system command '<name>'" on standard error.
 [[gnu::format(printf, 3, 4)]] int SysCmd(int index, int mode, const char *format, ...);
 
+// Called, when set, after a command of mode 2 failed and its failure was
+// logged and printed, just before the program ends with status 1, with the
+// runner's message: the program's one chance to say which of its steps
+// failed and to put away what that step left unfinished. It should not run
+// commands of mode 2 itself.
+extern void (*pSysCmdFatalHook)(const char *message);
+
 // One captured output line. The record and its text are one allocation.
 struct CmdResponse {
     CmdResponse *next; // the following line, none at the end

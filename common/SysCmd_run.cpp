@@ -22,6 +22,7 @@
 
 constexpr SysCmdOsCalls SysCmdOsDefault = {system, popen, pclose, sleep, kill};
 constinit SysCmdOsCalls SysCmdOs = SysCmdOsDefault;
+void (*pSysCmdFatalHook)(const char *message) = nullptr;
 
 namespace {
 
@@ -103,6 +104,12 @@ void ReportFailure(int mode, const char *message) {
     if (mode != CmdFatal) return;
     PutLogMsg("%s: %s\n", "ERROR", message);
     printf("%s: %s\n", "ERROR", message);
+    if (pSysCmdFatalHook != nullptr) {
+        void (*hook)(const char *) = pSysCmdFatalHook;
+        pSysCmdFatalHook = nullptr; // a failure inside the hook ends the run plainly
+        fflush(stdout);
+        hook(message);
+    }
     exit(1);
 }
 

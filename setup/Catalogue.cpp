@@ -1,5 +1,6 @@
 // Catalogue: the language choice and the help-text tables. The texts
-// themselves are in CatalogueTables.cpp.
+// themselves are in CatalogueTables.cpp (the catalogue) and CatalogueMore.cpp
+// (the supplement).
 #include "Catalogue.h"
 
 #include "SetupIo.h"
@@ -15,34 +16,50 @@ const char *InstallSiteInfo[5] = {};
 
 namespace {
 
-// The table chosen by the first lookup; none until then.
-const char *const *pNlsSetupTable = nullptr;
+// The language chosen by the first lookup (its position in LanguageList, 1
+// to 6); 0 until then.
+int nNlsLanguage = 0;
+
+constexpr const char *LanguageList = ",en_US,es_ES,it_IT,fr_FR,ge_GE,pr_BR";
+
+// The position in LanguageList of a LANG value; English for any other.
+// German is "ge_GE" and Portuguese "pr_BR", as the installer has always
+// known them.
+int LanguageOf(const char *lang) {
+    int position = FindWord(lang, LanguageList);
+    return position > 0 ? position : 1;
+}
+
+const char *const *const Tables[] = {NLS_ENGLISH, NLS_SPANISH, NLS_ITALIAN,
+                                     NLS_FRENCH,  NLS_GERMAN,  NLS_PORTUGUESE};
+const char *const *const Supplements[] = {NLS_ENGLISH_MORE, NLS_SPANISH_MORE, NLS_ITALIAN_MORE,
+                                          NLS_FRENCH_MORE,  NLS_GERMAN_MORE,  NLS_PORTUGUESE_MORE};
 
 } // namespace
 
 const char *const *NlsSetupTableFor(const char *lang) {
-    static const char *const *const Tables[] = {NLS_ENGLISH, NLS_SPANISH, NLS_ITALIAN,
-                                                NLS_FRENCH,  NLS_GERMAN,  NLS_PORTUGUESE};
-    // German is "ge_GE" and Portuguese "pr_BR", as the installer has always
-    // known them.
-    int position = FindWord(lang, ",en_US,es_ES,it_IT,fr_FR,ge_GE,pr_BR");
-    return position > 0 ? Tables[position - 1] : NLS_ENGLISH;
+    return Tables[LanguageOf(lang) - 1];
+}
+
+const char *const *NlsSupplementTableFor(const char *lang) {
+    return Supplements[LanguageOf(lang) - 1];
 }
 
 const char *nlsSetupStrCvt(int index) {
-    assert(index >= 0 && index < NlsSetupCount);
-    if (pNlsSetupTable == nullptr) {
+    assert(index >= 0 && index < NlsSetupEnd);
+    if (nNlsLanguage == 0) {
         const char *lang = getenv("LANG");
         if (lang == nullptr) {
-            pNlsSetupTable = NLS_ENGLISH;
+            nNlsLanguage = 1;
         } else {
             // Commands started later see the shortened value too.
             std::string cut(lang, strcspn(lang, "."));
             if (cut.size() != strlen(lang)) setenv("LANG", cut.c_str(), 1);
-            pNlsSetupTable = NlsSetupTableFor(cut.c_str());
+            nNlsLanguage = LanguageOf(cut.c_str());
         }
     }
-    return pNlsSetupTable[index];
+    if (index >= NlsSetupCount) return Supplements[nNlsLanguage - 1][index - NlsSetupCount];
+    return Tables[nNlsLanguage - 1][index];
 }
 
 void FillInstallInfo() {

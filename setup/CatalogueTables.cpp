@@ -1,5 +1,6 @@
-// The catalogue's texts: six tables of 73 entries, the same index meaning
-// the same message in every language. Accented letters are ISO 8859-1
+// The catalogue's texts: six tables of 71 entries, the same index meaning
+// the same message in every language (the installer's further messages are
+// in CatalogueMore.cpp). Accented letters are ISO 8859-1
 // bytes written as octal escapes (\351 is e acute, byte 0xE9); entries 0 to
 // 2 are menu labels whose "~x" names the selection key, and 40, 41, 45 to
 // 48 and 50 are comma-separated choice lists.
@@ -112,8 +113,6 @@ constexpr const char *NLS_ENGLISH[NlsSetupCount] = {
     /* 68 */ "1.  Wait 30 seconds for these processes to terminate\n",
     /* 69 */ "2.  Quit the installation\n",
     /* 70 */ "\nEnter a selection:  ",
-    /* 71 */ "ERROR: couldn't use %s as the work area: %s can be changed by another user",
-    /* 72 */ "the archive %s is incomplete: a piece of the distribution is missing or damaged",
 };
 
 constexpr const char *NLS_SPANISH[NlsSetupCount] = {
@@ -227,9 +226,6 @@ constexpr const char *NLS_SPANISH[NlsSetupCount] = {
     /* 68 */ "1.  Esperar 30 segundos a que terminen estos procesos\n",
     /* 69 */ "2.  Salir de la instalaci\363n\n",
     /* 70 */ "\nIntroduzca una opci\363n:  ",
-    /* 71 */ "ERROR: no se puede usar %s como \341rea de trabajo: otro usuario puede modificar %s",
-    /* 72 */
-    "el archivo %s est\341 incompleto: falta una parte de la distribuci\363n o est\341 da\361ada",
 };
 
 constexpr const char *NLS_ITALIAN[NlsSetupCount] = {
@@ -343,11 +339,6 @@ constexpr const char *NLS_ITALIAN[NlsSetupCount] = {
     /* 68 */ "1.  Attendere 30 secondi che questi processi terminino\n",
     /* 69 */ "2.  Uscire dall'installazione\n",
     /* 70 */ "\nImmettere una scelta:  ",
-    /* 71 */
-    "ERRORE: impossibile usare %s come area di lavoro: %s pu\362 essere modificato da un altro "
-    "utente",
-    /* 72 */
-    "l'archivio %s \350 incompleto: una parte della distribuzione manca o \350 danneggiata",
 };
 
 constexpr const char *NLS_FRENCH[NlsSetupCount] = {
@@ -464,11 +455,6 @@ constexpr const char *NLS_FRENCH[NlsSetupCount] = {
     /* 68 */ "1.  Attendre 30 secondes que ces processus se terminent\n",
     /* 69 */ "2.  Quitter l'installation\n",
     /* 70 */ "\nEntrez votre choix :  ",
-    /* 71 */
-    "ERREUR : impossible d'utiliser %s comme zone de travail : %s peut \352tre modifi\351 par un "
-    "autre utilisateur",
-    /* 72 */
-    "l'archive %s est incompl\350te : une partie de la distribution manque ou est endommag\351e",
 };
 
 constexpr const char *NLS_GERMAN[NlsSetupCount] = {
@@ -582,11 +568,6 @@ constexpr const char *NLS_GERMAN[NlsSetupCount] = {
     /* 68 */ "1.  30 Sekunden warten, bis diese Prozesse beendet sind\n",
     /* 69 */ "2.  Die Installation abbrechen\n",
     /* 70 */ "\nIhre Auswahl:  ",
-    /* 71 */
-    "FEHLER: %s kann nicht als Arbeitsbereich dienen: %s kann von einem anderen Benutzer "
-    "ge\344ndert werden",
-    /* 72 */
-    "das Archiv %s ist unvollst\344ndig: ein Teil der Distribution fehlt oder ist besch\344digt",
 };
 
 constexpr const char *NLS_PORTUGUESE[NlsSetupCount] = {
@@ -704,12 +685,6 @@ constexpr const char *NLS_PORTUGUESE[NlsSetupCount] = {
     /* 68 */ "1.  Aguardar 30 segundos at\351 que estes processos terminem\n",
     /* 69 */ "2.  Sair da instala\347\343o\n",
     /* 70 */ "\nDigite uma op\347\343o:  ",
-    /* 71 */
-    "ERRO: n\343o \351 poss\355vel usar %s como \341rea de trabalho: %s pode ser alterado por "
-    "outro usu\341rio",
-    /* 72 */
-    "o arquivo %s est\341 incompleto: falta uma parte da distribui\347\343o ou ela est\341 "
-    "danificada",
 };
 
 // A table that lost an entry does not compile (one too many never does).

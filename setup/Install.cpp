@@ -6,6 +6,7 @@
 #include "Catalogue.h"
 #include "Locations.h"
 #include "MemMgr.h"
+#include "Outcome.h"
 #include "PkgList.h"
 #include "Scripts.h"
 #include "SetupGlobals.h"
@@ -77,10 +78,11 @@ void MakeSpoolDirectories() {
 
 // The joined archive lacks a part: said on standard error and in the log,
 // and the run ends with status 1 before anything is unpacked. The work area
-// stays, as after any command that fails.
+// is removed, as after any failure.
 [[noreturn]] void ArchiveIncomplete(const char *archive) {
     char *text = SaveStr(nlsSetupStrCvt(NlsArchiveIncomplete), archive);
     PutLogMsg("ERROR: %s\n", text);
+    MarkRunFailed();
     ErrorMsg(ErrFatal, 1, "%s", text);
     exit(1); // not reached: ErrorMsg ends the run at this level
 }
@@ -146,12 +148,17 @@ void createPrintingSubsystemFile(const char *appDir) {
     if (SniffLprng()) flags = " LPRng ";
     if (SniffCUPS()) flags = " CUPS ";
     char *path = SaveStr("%s/.pm_cfg", appDir);
-    CreateTextFile(path, "wt", 0644, "%s", flags);
+    // Written beside the old file and renamed over it: a failed write leaves
+    // the old one. The run goes on; it ends incomplete, and any later run
+    // writes the file again.
+    if (!CreateTextFile(path, "wt", 0644, "%s", flags)) NoteUnwritten(path);
     PutMem(path);
 }
 
 int Install() {
+    SetStep(NlsStepReady);
     if (!readyForInstallation()) return 0;
+    SetStep(NlsStepUnpacking);
     genZFile();
 
     char *tarName = SaveStr("%s.tar", ArchiveBaseName);
@@ -175,10 +182,26 @@ int Install() {
     PutMem(tarName);
 
     if (pCurrentInstallDir != nullptr) {
+        SetStep(NlsStepScripts);
         createPrintingSubsystemFile(pAppDir);
         createQueueScripts(SpoolDir);
+        SetStep(NlsStepUpgrade);
         upgradeSolarisPackage(pCorlaPkgName, pCorlaInstallDir);
+        // A fresh installation cut short after pkgadd left its package
+        // command file to this run: carried out once the package's files are
+        // in place.
+        if (!UpgradeFailed() && PkgListPending(pAppDir)) {
+            SetStep(NlsStepPkgList);
+            MakeSpoolDirectories();
+            int quit = ProcessPkgList(".");
+            ClearPkgListPending(pAppDir);
+            if (quit != 0) return 1;
+        }
     } else {
+        SetStep(NlsStepPackage);
+        // Until its end, a failure or a stop takes away what this
+        // installation made, so that no later run takes it for one.
+        NoteFreshInstallation(pTargetInstallDir, pAppDir);
         createInstallationDirectories(pTargetInstallDir);
         createPrintingSubsystemFile(pAppDir);
         ChangeDirectory(pCorlaInstallDir);
@@ -188,9 +211,14 @@ int Install() {
             QuotedArg package(-CmdPkgadd, pCorlaPkgName);
             SysCmd(-CmdPkgadd, CmdFatal, "-d %s %s", work.text, package.text);
         }
+        NotePackageAdded();
+        SetStep(NlsStepScripts);
         createQueueScripts(SpoolDir);
+        SetStep(NlsStepPkgList);
         MakeSpoolDirectories();
-        if (ProcessPkgList(".") != 0) return 1;
+        int quit = ProcessPkgList(".");
+        NoteFreshInstallationDone();
+        if (quit != 0) return 1;
     }
 
     char *company = JoinSetupPath(pTargetInstallDir, CompanyDir);

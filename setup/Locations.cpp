@@ -4,6 +4,7 @@
 
 #include "Catalogue.h"
 #include "MemMgr.h"
+#include "Outcome.h"
 #include "SetupGlobals.h"
 #include "SetupIo.h"
 #include "Staging.h"
@@ -253,7 +254,7 @@ void MoveInstallation() {
     PutMem(currentApp);
 }
 
-void CorlaClean(const char *workArea) {
+void RemoveWorkArea(const char *workArea) {
     ChangeDirectory("/");
     QuotedArg work(CmdRmR, workArea);
     SysCmd(CmdRmR, CmdLogged, "%s", work.text);
@@ -262,6 +263,12 @@ void CorlaClean(const char *workArea) {
         SysCmd(CmdRmR, CmdLogged, "%s", work.text);
         RemoveCreatedParents();
     }
+    ForgetWorkArea();
+}
+
+void CorlaClean(const char *workArea) {
+    SetStep(NlsStepCleanUp);
+    RemoveWorkArea(workArea);
     // The suite's queue administration tidies its queues; its output is the
     // operator's and its result does not matter.
     QuotedArg app(pAppDir);

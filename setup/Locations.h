@@ -34,6 +34,9 @@ void MoveInstallation();
 // End of run: remove the work area (and the parent this run created, when
 // it is empty), then start <pAppDir>/pmqadmin with -upgrade and -clean.
 void CorlaClean(const char *workArea);
+// Only the first half: the work area (and the parent this run created, when
+// it is empty) removed.
+void RemoveWorkArea(const char *workArea);
 
 // 1 when path can be written into the installer's command lines as it is:
 // no blank, tab, line end, quote, backquote, "$", "\", ";", "&", "|", "<",

@@ -3,6 +3,7 @@
 
 #include "Catalogue.h"
 #include "MemMgr.h"
+#include "Outcome.h"
 #include "RunningCheck.h"
 #include "Scripts.h"
 #include "SetupGlobals.h"
@@ -79,16 +80,6 @@ struct Word {
     Word &operator=(const Word &) = delete;
 };
 
-// The sed step's temporary file, removed at the end of the run whatever
-// ends it (a failing sed ends the run from inside the runner).
-char SedTempName[64];
-bool flSedCleanUpSet = false;
-
-void RemoveSedTemp() {
-    if (SedTempName[0] != '\0') unlink(SedTempName);
-    SedTempName[0] = '\0';
-}
-
 // Replace the content of target with that of source, keeping target's own
 // file (mode, owner, group); never written through a link. 0 on failure.
 int CopyContentInto(const char *source, const char *target) {
@@ -121,16 +112,18 @@ int TakeAttributesOf(const char *original, const char *replacement) {
 // Edit <appdir>/<argument> with sed through a temporary file that nobody
 // else can have prepared; the file keeps its mode, owner and group.
 void EditWithSed(const char *target, const char *sedValue) {
-    char temp[sizeof SedTempName];
+    char temp[64];
     snprintf(temp, sizeof temp, "/tmp/%.40s.XXXXXX", my_name);
     int fd = mkstemp(temp);
     if (fd < 0) {
+        MarkRunFailed();
         ErrorMsg(ErrFatal, 1, "can't create a temporary file for sed in /tmp");
         return;
     }
     close(fd);
-    if (!flSedCleanUpSet) flSedCleanUpSet = atexit(RemoveSedTemp) == 0;
-    snprintf(SedTempName, sizeof SedTempName, "%s", temp);
+    // Removed at the end of the run however it ends (a failing sed ends it
+    // from inside the runner).
+    NoteScratchFile(temp);
 
     // sed's output goes to the temporary file: the runner's redirection,
     // appended to the line, lands on the ":" after it. Its diagnostics go
@@ -146,7 +139,8 @@ void EditWithSed(const char *target, const char *sedValue) {
         PutLogMsg("WARNING_MSG: the edited text could not be copied back to %s\n", target);
     QuotedArg tempArg(CmdRm, temp);
     SysCmd(CmdRm, CmdQuiet, "%s", tempArg.text);
-    RemoveSedTemp();
+    unlink(temp);
+    NoteScratchFile(nullptr);
 }
 
 // One attribute pair on <appdir>/<argument>.
@@ -159,8 +153,12 @@ void ApplyAttribute(int key, const char *argument, const char *value) {
         break;
     }
     case KeyBat: {
+        // Only the package command file writes a wrapper, and no later
+        // upgrade would: one that cannot be written ends the run, as the
+        // attribute commands do.
         char *wrapper = SaveStr("/usr/bin/%s", value);
-        GenSimpleScript(wrapper, ScriptShShell, SimpleScript, pAppDir, pAppDir, argument);
+        if (!GenSimpleScript(wrapper, ScriptShShell, SimpleScript, pAppDir, pAppDir, argument))
+            FailRun();
         PutMem(wrapper);
         break;
     }
@@ -347,8 +345,51 @@ int ProcessPkgList(const char *subDir) {
     return 0;
 }
 
+namespace {
+
+// The seven fields of a usable "f" line of the package map read last into
+// LineBuf (in copy); false for any other line.
+bool PackageFileLine(char (&copy)[LineBufSize], char *(&fields)[7]) {
+    memcpy(copy, LineBuf, sizeof copy);
+    if (ParseStr(copy, " \n\r", fields, 7) < 7) return false;
+    return FindWord(fields[1], ",f,d,i,") == 1;
+}
+
+// cp of one package file over the installed one. The installed file is set
+// aside first and put back when the copy fails (a full disk, a killed cp),
+// so that no file is left cut short; a copy that succeeds keeps the old
+// file's mode, owner and group, as cp onto it would. Yields cp's status; 1
+// without running it when the old file cannot be set aside.
+int CopyOverInstalled(const char *target, const QuotedArg &from, const QuotedArg &to) {
+    int aside = SetInstalledFileAside(target);
+    if (aside == 0) {
+        PutLogMsg("WARNING_MSG: %s cannot be set aside; it is not replaced\n", target);
+        return 1;
+    }
+    int copied = RunShell("cp %s %s", from.text, to.text);
+    if (aside == 1) {
+        if (copied == 0)
+            KeepReplacement();
+        else
+            PutBackReplaced();
+    }
+    return copied;
+}
+
+} // namespace
+
 int upgradeSolarisPackage(const char *package, const char *workArea) {
     char *map = SaveStr("%s/%s/pkgmap", workArea, package);
+    // Counted first, so that a run cut short can say how far it got.
+    OpenWorkFile(map);
+    int files = 0;
+    while (GetFileLine()) {
+        char copy[LineBufSize];
+        char *fields[7];
+        files += PackageFileLine(copy, fields);
+    }
+    CloseInputFile();
+    NoteUpgradeStart(files);
     OpenWorkFile(map);
     PutMem(map);
 
@@ -356,9 +397,7 @@ int upgradeSolarisPackage(const char *package, const char *workArea) {
     while (GetFileLine()) {
         char *fields[7];
         char copy[LineBufSize];
-        memcpy(copy, LineBuf, sizeof copy);
-        if (ParseStr(copy, " \n\r", fields, 7) < 7) continue;
-        if (FindWord(fields[1], ",f,d,i,") != 1) continue;
+        if (!PackageFileLine(copy, fields)) continue;
         QuotedArg cls(fields[2]);
         QuotedArg type(fields[1]);
         QuotedArg mode(fields[4]);
@@ -373,29 +412,38 @@ int upgradeSolarisPackage(const char *package, const char *workArea) {
             PutMem(source);
             registered = RunShell("installf -c %s %s %s %s %s %s %s", cls.text, pkg.text, path.text,
                                   type.text, mode.text, owner.text, group.text);
-            copied = RunShell("cp %s %s", from.text, path.text);
+            NoteUpgradeRegistered(registered == 0);
+            copied = CopyOverInstalled(fields[3], from, path);
         } else {
             // Relative to <install dir>/Corla: the package's reloc tree.
             char *installed = SaveStr("%s/%s/%s", pTargetInstallDir, CompanyDir, fields[3]);
             char *source = SaveStr("%s/%s/reloc/%s", workArea, package, fields[3]);
             QuotedArg to(installed);
             QuotedArg from(source);
-            PutMem(installed);
             PutMem(source);
             registered = RunShell("installf -c %s %s %s %s %s %s %s", cls.text, pkg.text, to.text,
                                   type.text, mode.text, owner.text, group.text);
-            copied = RunShell("cp %s %s", from.text, to.text);
+            NoteUpgradeRegistered(registered == 0);
+            copied = CopyOverInstalled(installed, from, to);
+            PutMem(installed);
         }
-        // These never stop the run; the log keeps what went wrong.
+        // These never stop the run; the log keeps what went wrong, and the
+        // run ends incomplete.
         if (registered != 0)
             PutLogMsg("WARNING_MSG: installf of %s exited with status %d\n", fields[3], registered);
         if (copied != 0)
             PutLogMsg("WARNING_MSG: cp of %s exited with status %d\n", fields[3], copied);
+        NoteUpgradeCopied(copied == 0);
         fputc('.', stdout);
         fflush(stdout);
     }
     CloseInputFile();
+    // An upgrade that did not copy or register every file is not completed
+    // in the package database, nor is its version raised: the files it did
+    // not replace are still the earlier release's.
+    if (UpgradeFailed()) return 1;
 
+    SetStep(NlsStepVersion);
     int finished = RunShell("installf -f %s", pkg.text);
     if (finished != 0) PutLogMsg("WARNING_MSG: installf -f exited with status %d\n", finished);
 
@@ -428,8 +476,11 @@ int upgradeSolarisPackage(const char *package, const char *workArea) {
         QuotedArg to(CmdMv, record);
         SysCmd(CmdMv, CmdLogged, "%s %s", from.text, to.text);
     } else {
+        // A record without a VERSION line to raise stays as it is; the files
+        // of the upgrade are in place, so the upgrade is complete.
         PutLogMsg("WARNING_MSG: %s not updated: the VERSION edit gave no record\n", record);
     }
+    NoteUpgradeDone();
     PutMem(temp);
     PutMem(record);
     return 1;

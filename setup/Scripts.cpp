@@ -1,60 +1,60 @@
 // Scripts: writing the generated scripts.
 #include "Scripts.h"
 
+#include "FileReplace.h"
 #include "MemMgr.h"
+#include "Outcome.h"
 #include "SetupGlobals.h"
 #include "SysCmd.h"
 #include "utils.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr const char *PrintScriptName = "CorlaPrintvqmm";
 constexpr const char *PrintconfUtil = "/usr/share/printconf/util";
 
-// Open file as a new script: a link left at its path is removed, never
-// followed, and the file gets mode 755 whatever the umask. None (with the
-// library's message) when it cannot be opened.
-FILE *OpenScript(const char *file) {
-    struct stat st;
-    if (lstat(file, &st) == 0 && S_ISLNK(st.st_mode)) unlink(file);
-    int fd = open(file, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0755);
-    FILE *script = nullptr;
-    if (fd >= 0 && fchmod(fd, 0755) == 0) script = fdopen(fd, "w+");
-    if (script == nullptr) {
-        if (fd >= 0) close(fd);
-        fprintf(stderr, "ERROR: can't open file, %s\n", file);
-    }
-    return script;
-}
-
-// The common head and the filled template; then chmod 755 as every
-// generated script gets. 0 when the file cannot be opened.
+// Write one script: the common head and the filled template, beside the
+// old file and renamed over it once every write, the flush and the close
+// succeeded, so that a failed write leaves the old script as it was and no
+// partial file. A link left at its path is replaced, never followed; the
+// new file has mode 755 whatever the umask. Then chmod 755 as every
+// generated script gets. 0, with the library's message on standard error,
+// when the file cannot be made or written.
 [[gnu::format(printf, 3, 4)]] int WriteScript(const char *file, const char *shellLine,
                                               const char *templ, ...) {
-    FILE *script = OpenScript(file);
-    if (script == nullptr) return 0;
+    FileReplace out;
+    if (!out.Open(file, FileReplace::Truncate, 0755, true)) {
+        int error = errno;
+        if (out.WriteFailed())
+            fprintf(stderr, "ERROR: can't write file, %s : %s\n", file, strerror(error));
+        else
+            fprintf(stderr, "ERROR: can't open file, %s\n", file);
+        return 0;
+    }
     time_t now = time(nullptr);
     struct tm local {};
     localtime_r(&now, &local);
     char year[16];
     snprintf(year, sizeof year, "%04d", local.tm_year + 1900);
 
-    fputs(shellLine, script);
-    fprintf(script, ScriptBanner, year);
+    FILE *script = out.Stream();
+    bool failed = fputs(shellLine, script) < 0 || fprintf(script, ScriptBanner, year) < 0;
     va_list args;
     va_start(args, templ);
-    vfprintf(script, templ, args);
+    failed = vfprintf(script, templ, args) < 0 || failed;
     va_end(args);
-    bool failed = ferror(script) != 0;
-    if (fclose(script) != 0 || failed) fprintf(stderr, "ERROR: can't write file, %s\n", file);
+    if (failed || !out.Commit()) {
+        int error = errno != 0 ? errno : EIO;
+        out.Abandon();
+        fprintf(stderr, "ERROR: can't write file, %s : %s\n", file, strerror(error));
+        return 0;
+    }
 
     QuotedArg target(CmdChmod, file);
     SysCmd(CmdChmod, CmdQuiet, "755 %s", target.text);
@@ -96,25 +96,30 @@ int generateCorlaCSFScript(const char *file, const char *shellLine, const char *
     return written;
 }
 
-void GenSimpleScript(const char *file, const char *shellLine, const char *templ, const char *a1,
-                     const char *a2, const char *a3) {
+int GenSimpleScript(const char *file, const char *shellLine, const char *templ, const char *a1,
+                    const char *a2, const char *a3) {
     // The values stand unquoted in the script: ordinary paths stay as they
     // are, others are quoted for the shell.
     char *v1 = ShellQuote(a1);
     char *v2 = ShellQuote(a2);
     char *v3 = ShellQuote(a3);
-    WriteScript(file, shellLine, templ, v1, v2, v3);
+    int written = WriteScript(file, shellLine, templ, v1, v2, v3);
     PutMem(v3);
     PutMem(v2);
     PutMem(v1);
+    return written;
 }
 
 void createQueueScripts(const char *spoolDir) {
+    // A script that cannot be written leaves the old one; the run goes on
+    // and ends incomplete, and any later run writes both again.
     char *printScript = SaveStr("%s/%s", pAppDir, PrintScriptName);
-    generateCorlaPrintvqmmScript(printScript, ScriptShShell, CorlaPrintvqmmScript);
+    if (!generateCorlaPrintvqmmScript(printScript, ScriptShShell, CorlaPrintvqmmScript))
+        NoteUnwritten(printScript);
     char *filterScript = SaveStr("%s/%s%s", pAppDir, CompanyDir, "CSF");
     char *spool = SaveStr("%s/%s", spoolDir, ProductDir);
-    generateCorlaCSFScript(filterScript, ScriptShShell, CorlaCSFScript, spool);
+    if (!generateCorlaCSFScript(filterScript, ScriptShShell, CorlaCSFScript, spool))
+        NoteUnwritten(filterScript);
 
     // LPRng's printconf finds the suite's print script in its utility
     // directory.

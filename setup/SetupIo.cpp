@@ -2,6 +2,7 @@
 #include "SetupIo.h"
 
 #include "MemMgr.h"
+#include "Outcome.h"
 #include "SetupGlobals.h"
 #include "SysCmd.h"
 #include "utils.h"
@@ -79,6 +80,8 @@ int ReadAnswerLine(char *buffer, size_t size) {
         if (used + 1 < size) buffer[used++] = char(c);
     }
     if (size > 0) buffer[used] = '\0';
+    // A read cut short by a caught signal is no answer: the run stops.
+    if (c == EOF) StopIfSignalled();
     return any ? 1 : 0;
 }
 

@@ -5,6 +5,7 @@
 #include "Install.h"
 #include "Locations.h"
 #include "MemMgr.h"
+#include "Outcome.h"
 #include "SetupGlobals.h"
 #include "SetupIo.h"
 #include "SysCmd.h"
@@ -53,6 +54,9 @@ void MakeWorkArea(const char *workArea) {
                   fchmod(fd, 0755) == 0;
     if (fd >= 0) close(fd);
     if (!usable) RefuseWorkArea(workArea);
+    // From here on the work area is this run's: a failure or a stop removes
+    // it with what was staged so far.
+    NoteWorkArea(workArea);
 }
 
 // Owners whose directories this run may rely on: root and the operator.
@@ -75,6 +79,7 @@ constexpr int MaxLinksOnPath = 40; // as the kernel's own limit
 }
 
 [[noreturn]] void ListFileMissing() {
+    MarkRunFailed();
     ErrorMsg(ErrFatal, 1, nlsSetupStrCvt(NlsListFileMissing), CompanyDir);
     exit(1); // not reached: ErrorMsg ends the run at this level
 }
@@ -161,6 +166,7 @@ void GetDisksData(const char *dir) {
 }
 
 int installFromSite(const char *workArea) {
+    SetStep(NlsStepStaging);
     RefuseWorkAreaHoldingDistribution(workArea);
     if (FindFile(workArea, nullptr)) {
         QuotedArg work(CmdRmR, workArea);

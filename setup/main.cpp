@@ -5,11 +5,13 @@
 //
 // started as root from the distribution directory. Exit status 0 for a
 // normal end and for every refusal the installer reports itself, 1 when a
-// command it cannot do without fails, 2 when the work area or a path of the
-// command line cannot be used.
+// command it cannot do without fails or the installation is incomplete, 2
+// when the work area or a path of the command line cannot be used, 128 + N
+// when signal N stopped it.
 #include "Catalogue.h"
 #include "Locations.h"
 #include "MemMgr.h"
+#include "Outcome.h"
 #include "RunningCheck.h"
 #include "SetupGlobals.h"
 #include "Space.h"
@@ -26,6 +28,8 @@ int main(int argc, char **argv) {
     // operator's umask: nothing the run makes is writable by others unless
     // a mode says so.
     umask(022);
+    // Failures and stops end the run telling which step they cut short.
+    WatchRun();
     const char *program = argc > 0 && argv[0] != nullptr ? argv[0] : "setup";
     flUseLog = 1;
     pCorlaInstallDir = SaveStr("/tmp/%sInstall", CompanyDir);
@@ -58,10 +62,18 @@ int main(int argc, char **argv) {
             CorlaClean(pCorlaInstallDir);
             exit(0);
         }
+        SetStep(NlsStepMove);
         MoveInstallation();
     }
 
     installFromSite(pCorlaInstallDir);
+    if (RunIncomplete()) {
+        // A run that could not write what it had to: said, and the work area
+        // goes, but the suite's programs are not started on it.
+        SayWhatFailed();
+        RemoveWorkArea(pCorlaInstallDir);
+        exit(1);
+    }
     CorlaClean(pCorlaInstallDir);
     exit(0);
 }

@@ -1,6 +1,7 @@
-// The message catalogue: six tables of 73 texts that must stay usable as
-// printf formats with the English arguments, in ISO 8859-1, and the choice
-// of the language from LANG.
+// The message catalogue: six tables of 71 texts and the supplement of the
+// installer's further messages in the same six languages, all of which must
+// stay usable as printf formats with the English arguments, in ISO 8859-1,
+// and the choice of the language from LANG.
 #include "Catalogue.h"
 
 #include "SysLayerTest.h"
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,11 +18,21 @@ namespace {
 
 struct Table {
     const char *name;
-    const char *const *texts;
+    const char *const *texts; // the catalogue, 0 to 70
+    const char *const *more;  // the supplement, from NlsSetupCount on
+
+    // Message i of either part.
+    const char *operator[](int i) const {
+        return i < NlsSetupCount ? texts[i] : more[i - NlsSetupCount];
+    }
 };
-const Table Tables[] = {{"English", NLS_ENGLISH}, {"Spanish", NLS_SPANISH},
-                        {"Italian", NLS_ITALIAN}, {"French", NLS_FRENCH},
-                        {"German", NLS_GERMAN},   {"Portuguese", NLS_PORTUGUESE}};
+const Table Tables[] = {{"English", NLS_ENGLISH, NLS_ENGLISH_MORE},
+                        {"Spanish", NLS_SPANISH, NLS_SPANISH_MORE},
+                        {"Italian", NLS_ITALIAN, NLS_ITALIAN_MORE},
+                        {"French", NLS_FRENCH, NLS_FRENCH_MORE},
+                        {"German", NLS_GERMAN, NLS_GERMAN_MORE},
+                        {"Portuguese", NLS_PORTUGUESE, NLS_PORTUGUESE_MORE}};
+const Table &English = Tables[0];
 
 // The conversions of a printf format in order ("%s", "%e", "%i", ...), and
 // anything a format must not hold ("%n", "*", "$", a lone "%") as "bad".
@@ -54,32 +66,43 @@ std::string Edges(const char *text) {
 }
 
 TEST(Catalogue, EveryTableHasEveryText) {
-    for (const Table &table : Tables)
+    // The catalogue stays exactly 71 texts; what the installer says beyond
+    // it is in the supplement.
+    static_assert(std::size(NLS_ENGLISH) == 71 && std::size(NLS_SPANISH) == 71 &&
+                  std::size(NLS_ITALIAN) == 71 && std::size(NLS_FRENCH) == 71 &&
+                  std::size(NLS_GERMAN) == 71 && std::size(NLS_PORTUGUESE) == 71);
+    static_assert(std::size(NLS_ENGLISH_MORE) == NlsSupplementCount &&
+                  std::size(NLS_PORTUGUESE_MORE) == NlsSupplementCount);
+    EXPECT_EQ(NlsSupplementCount, 19);
+    for (const Table &table : Tables) {
         for (int i = 0; i < NlsSetupCount; ++i)
             EXPECT_NE(table.texts[i], nullptr) << table.name << " entry " << i;
+        for (int k = 0; k < NlsSupplementCount; ++k)
+            EXPECT_NE(table.more[k], nullptr) << table.name << " supplement entry " << k;
+    }
 }
 
 TEST(Catalogue, TranslationsKeepTheEnglishPlaceholdersInOrder) {
-    for (int i = 0; i < NlsSetupCount; ++i) {
-        std::vector<std::string> english = Conversions(NLS_ENGLISH[i]);
+    for (int i = 0; i < NlsSetupEnd; ++i) {
+        std::vector<std::string> english = Conversions(English[i]);
         for (const std::string &c : english)
             EXPECT_NE(c, "bad") << "English entry " << i;
         for (const Table &table : Tables)
-            EXPECT_EQ(Conversions(table.texts[i]), english) << table.name << " entry " << i;
+            EXPECT_EQ(Conversions(table[i]), english) << table.name << " entry " << i;
     }
 }
 
 TEST(Catalogue, TranslationsKeepTheEnglishFraming) {
-    for (int i = 0; i < NlsSetupCount; ++i)
+    for (int i = 0; i < NlsSetupEnd; ++i)
         for (const Table &table : Tables)
-            EXPECT_EQ(Edges(table.texts[i]), Edges(NLS_ENGLISH[i])) << table.name << " entry " << i;
+            EXPECT_EQ(Edges(table[i]), Edges(English[i])) << table.name << " entry " << i;
 }
 
 TEST(Catalogue, TextsAreIso88591NotUtf8) {
     for (const Table &table : Tables) {
         bool accented = false;
-        for (int i = 0; i < NlsSetupCount; ++i) {
-            for (const unsigned char *p = reinterpret_cast<const unsigned char *>(table.texts[i]);
+        for (int i = 0; i < NlsSetupEnd; ++i) {
+            for (const unsigned char *p = reinterpret_cast<const unsigned char *>(table[i]);
                  *p != '\0'; ++p) {
                 if (*p < 0x80) continue;
                 accented = true;
@@ -101,8 +124,8 @@ TEST(Catalogue, TranslationsAreTranslated) {
     for (const Table &table : Tables) {
         if (table.texts == NLS_ENGLISH) continue;
         int same = 0;
-        for (int i = 0; i < NlsSetupCount; ++i)
-            same += strcmp(table.texts[i], NLS_ENGLISH[i]) == 0;
+        for (int i = 0; i < NlsSetupEnd; ++i)
+            same += strcmp(table[i], English[i]) == 0;
         // Only the empty entry, the command word "stop all" and choice
         // lists made of names may stay as they are.
         EXPECT_LE(same, 4) << table.name;
@@ -201,8 +224,15 @@ TEST(Catalogue, LanguageChoice) {
         {"C", NLS_ENGLISH},
         {"fr_FR.ISO8859-1", NLS_ENGLISH},
     };
-    for (const Case &c : cases)
+    for (const Case &c : cases) {
         EXPECT_EQ(NlsSetupTableFor(c.lang), c.table) << (c.lang ? c.lang : "(unset)");
+        // The supplement follows the catalogue's language.
+        const Table *table = nullptr;
+        for (const Table &t : Tables)
+            if (t.texts == c.table) table = &t;
+        ASSERT_NE(table, nullptr);
+        EXPECT_EQ(NlsSupplementTableFor(c.lang), table->more) << (c.lang ? c.lang : "(unset)");
+    }
 }
 
 // The first lookup chooses for the whole run, cuts LANG at its first "."
@@ -216,11 +246,15 @@ TEST(Catalogue, FirstLookupChoosesOnceAndShortensLang) {
         setenv("LANG", "es_ES", 1);
         const char *later = nlsSetupStrCvt(NlsContinuePrompt);
         FillInstallInfo();
-        bool ok = first == NLS_FRENCH[NlsContinuePrompt] && lang != nullptr &&
-                  strcmp(lang, "fr_FR") == 0 && later == NLS_FRENCH[NlsContinuePrompt] &&
-                  InstallInfo[0] == NLS_FRENCH[10] && InstallInfo[4] == NLS_FRENCH[14] &&
-                  InstallInfo[5] == nullptr && InstallSiteInfo[2] == NLS_FRENCH[17] &&
-                  InstallSiteInfo[3] == NLS_FRENCH[18] && InstallSiteInfo[4] == nullptr;
+        bool ok =
+            first == NLS_FRENCH[NlsContinuePrompt] &&
+            nlsSetupStrCvt(NlsFailedWhile) == NLS_FRENCH_MORE[NlsFailedWhile - NlsSetupCount] &&
+            nlsSetupStrCvt(NlsStepCleanUp) == NLS_FRENCH_MORE[NlsSupplementCount - 1] &&
+            lang != nullptr && strcmp(lang, "fr_FR") == 0 &&
+            later == NLS_FRENCH[NlsContinuePrompt] && InstallInfo[0] == NLS_FRENCH[10] &&
+            InstallInfo[4] == NLS_FRENCH[14] && InstallInfo[5] == nullptr &&
+            InstallSiteInfo[2] == NLS_FRENCH[17] && InstallSiteInfo[3] == NLS_FRENCH[18] &&
+            InstallSiteInfo[4] == nullptr;
         exit(ok ? 0 : 1);
     });
     EXPECT_EQ(child.status, 0);

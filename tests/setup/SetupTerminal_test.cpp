@@ -1,9 +1,12 @@
 // End to end in a real terminal: the operator answers the running-program
-// menu and the old-daemon question by typing, in a tmux pane that runs the
-// installer in the sandbox.
+// menu and the old-daemon question by typing, or the run is interrupted at
+// the question, in a tmux pane that runs the installer in the sandbox.
 #include "SetupSandbox.h"
 
 #include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
@@ -42,6 +45,15 @@ class TerminalTest : public SetupSandboxTest {
     void Type(const std::string &keys) {
         SimExec({"tmux", "send-keys", "-t", session_, keys, "Enter"});
     }
+    // The status the pane's command wrote to file, once it is there.
+    std::string StatusIn(const std::string &file) {
+        for (int i = 0; i < 600; ++i) {
+            std::string status = SimExec({"cat", file}).out;
+            if (!status.empty()) return status;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return "";
+    }
 
     std::string session_;
 };
@@ -71,6 +83,37 @@ TEST_F(TerminalTest, TheOperatorWaitsForTheProgramsAndContinuesPastTheOldDaemon)
     pane = Pane();
     EXPECT_NE(pane.find("Enter a selection:  1"), std::string::npos) << pane;
     EXPECT_NE(pane.find("[yn] y"), std::string::npos) << pane;
+}
+
+// SIGINT at the old-daemon question, at the terminal: the read of the
+// answer ends, the installer names the step, removes its work area and ends
+// as interrupted.
+TEST_F(TerminalTest, AnInterruptAtTheQuestionStopsTheRun) {
+    ASSERT_TRUE(Box().PlantSuiteProgram("/opt/Corla/vqmm/PlimtoD"));
+    const std::string status = Box().Root() + "/status";
+    Start("cd '" + DistDir() + "' && '" + SimBinDir() + "/sim-sandbox' --root '" + Box().Root() +
+          "' -- ./setup; echo $? > '" + status + "'; sleep 600");
+    ASSERT_TRUE(WaitFor("[yn]")) << Pane();
+    // The installer of this scratch root: the "setup" working in its
+    // distribution directory.
+    pid_t setup = -1;
+    for (const std::filesystem::directory_entry &e : std::filesystem::directory_iterator("/proc")) {
+        std::error_code ec;
+        std::ifstream comm(e.path() / "comm");
+        std::string name;
+        if (!std::getline(comm, name) || name != "setup") continue;
+        if (std::filesystem::read_symlink(e.path() / "cwd", ec).string() != DistDir()) continue;
+        setup = pid_t(std::stol(e.path().filename().string()));
+    }
+    ASSERT_GT(setup, 0);
+    ASSERT_EQ(kill(setup, SIGINT), 0);
+    EXPECT_EQ(StatusIn(status), "130\n") << Pane();
+    EXPECT_NE(Pane().find("setup: stopped by SIGINT while checking the operator and the system "
+                          "release"),
+              std::string::npos)
+        << Pane();
+    EXPECT_FALSE(Box().Exists("/tmp/CorlaInstall"));
+    EXPECT_TRUE(Box().Exists("/opt/Corla/vqmm/PlimtoD")); // nothing installed was touched
 }
 
 } // namespace

@@ -929,7 +929,7 @@ int DbmTArchiveDb(DbT *db) {
     if (fd < 0) {
         fprintf(stderr, "ERROR: can't open file, %s\n", replacement);
     } else {
-        done = dbm::WriteAll(fd, db->pContent, size_t(db->nContentSize)) &&
+        done = WriteAll(fd, db->pContent, size_t(db->nContentSize)) &&
                dbm::CommitReplacement(fd, replacement, path);
         if (!done) {
             dbm::DropReplacement(fd, replacement); // no partial store left beside the store

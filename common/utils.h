@@ -222,6 +222,11 @@ int GetFileContentR(const char *directory, const char *name, char *buffer, int s
 // empty or missing file, or when memory runs out (reported as a warning).
 char *GetSavedFileContent(const char *directory, const char *name);
 
+// write(2) of all n bytes of data, retried when a signal interrupts it and
+// continued when the system takes only part. 1 when everything was written;
+// else 0 with errno set (EIO when the system took nothing and said nothing).
+int WriteAll(int fd, const void *data, size_t n);
+
 // Creating, deleting, renaming through the runner. Paths are quoted here.
 // CreateFile: mkdir -p directory when it does not exist; with name, touch
 // "<directory>/<name>"; then chmod mode, chown owner, chgrp group on the

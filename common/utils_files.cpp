@@ -105,21 +105,6 @@ bool IsDotEntry(const char *name) {
     return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
 }
 
-// write(2) of all n bytes, retried on interruption.
-bool WriteAll(int fd, const char *data, size_t n) {
-    while (n > 0) {
-        ssize_t written = write(fd, data, n);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            if (written == 0) errno = EIO;
-            return false;
-        }
-        data += written;
-        n -= size_t(written);
-    }
-    return true;
-}
-
 // The whole of the file at path appended to fd.
 bool CopyContent(const char *path, int fd) {
     int in = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
@@ -151,6 +136,21 @@ mode_t CurrentUmask() {
 }
 
 } // namespace
+
+int WriteAll(int fd, const void *data, size_t n) {
+    const char *p = static_cast<const char *>(data);
+    while (n > 0) {
+        ssize_t written = write(fd, p, n);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            if (written == 0) errno = EIO; // nothing taken and no reason given
+            return 0;
+        }
+        p += written;
+        n -= size_t(written);
+    }
+    return 1;
+}
 
 bool FileReplace::Open(const char *target, Mode mode, mode_t permissions, bool readable) {
     Abandon();

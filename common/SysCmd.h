@@ -224,6 +224,20 @@ extern const SysCmdOsCalls SysCmdOsDefault; // system, popen, pclose, sleep, kil
 // "ERROR: unable to locate system command '<name>'" on standard error.
 [[gnu::format(printf, 3, 4)]] int SysCmd(int index, int mode, const char *format, ...);
 
+// What a status of system() means for the runner; SysCmd, SysCmdP and any
+// caller that runs a line through SysCmdOs.xSystem itself judge by it.
+// Yields 0 when the command succeeded; else its exit status, 128 + the
+// signal that killed it, or -1 when it could not be run (status -1; error
+// is the errno the call left) or ended any other way. message (when given,
+// size bytes) is the empty text for a success, else what happened, naming
+// the command when name is given:
+//   "command <name> exited with status <code>"
+//   "command <name> killed by signal <n> (<signal text>)"
+//   "command <name> could not be run: <system error text>"
+//   "command <name> ended with wait status <status>"
+// and without name the same with "command" alone.
+int JudgeStatus(int status, int error, const char *name, char *message, size_t size);
+
 // One captured output line. The record and its text are one allocation.
 struct CmdResponse {
     CmdResponse *next; // the following line, none at the end

@@ -88,6 +88,38 @@ void PutMem(void *address);
 // allocation (not its start) also yields none.
 void *AdjustMem(void *address, size_t size);
 
+// A GetMem area held for one scope: PutMem'd when the holder goes, on every
+// way out, unless release() handed it on first. For the areas an operation
+// takes and gives back whatever happens:
+//   ScopedMem path(SaveStr("%s/%s", dir, name));
+//   if (!FindFile(path.get(), nullptr)) return 0; // released here as well
+//   file->pName = path.release();                 // now the file's
+template <typename T = char>
+class ScopedMem {
+  public:
+    explicit ScopedMem(T *area = nullptr) : pArea(area) {}
+    ScopedMem(const ScopedMem &) = delete;
+    ScopedMem &operator=(const ScopedMem &) = delete;
+    ~ScopedMem() { PutMem(pArea); }
+
+    T *get() const { return pArea; }
+    explicit operator bool() const { return pArea != nullptr; }
+    // The area, no longer held: the caller owns it now.
+    T *release() {
+        T *area = pArea;
+        pArea = nullptr;
+        return area;
+    }
+    // Release the area held (unless it is area) and hold area instead.
+    void reset(T *area = nullptr) {
+        if (area != pArea) PutMem(pArea);
+        pArea = area;
+    }
+
+  private:
+    T *pArea;
+};
+
 // 1 when the first n characters of text all equal c (also for n = 0), else 0.
 int TestMAT(const char *text, char c, int n);
 

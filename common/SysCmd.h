@@ -26,6 +26,7 @@
 // line Line; none of them touches the shared tokenizer of utils.h.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -137,7 +138,7 @@ struct ComEntry {
     int32_t wait;      // 0 none, n > 0 pause n seconds, -1 wait for the process
 };
 
-extern ComEntry ComList[ComListSize];
+extern std::array<ComEntry, ComListSize> ComList; // indexed by ComIndex
 
 inline constexpr size_t SearchPathsSize = 60;
 // "/usr/bin:/usr/ucb:/usr/sbin:/bin:/sbin:/usr/lib:/usr/lib/lp"; the full

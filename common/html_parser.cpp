@@ -308,6 +308,24 @@ void ParsePages(HtmlFile *file) {
     }
 }
 
+// The file takes the next slot of the registry, and each of its pages is
+// laid out in turn.
+void RegisterFile(HtmlFile *file) {
+    aFile[FileIndex] = file;
+    CurrentFile = FileIndex++;
+    for (auto *page = static_cast<HtmlPage *>(ListWalk(&file->Pages, 0)); page != nullptr;
+         page = static_cast<HtmlPage *>(ListWalk(&file->Pages, 1))) {
+        pCurrentPage = page;
+        PrintTextImage(file);
+    }
+}
+
+// The file's first page becomes current, then its target when one is named.
+void OpenAtTarget(HtmlFile *file, const char *target) {
+    pCurrentPage = static_cast<HtmlPage *>(ListFindItemN(&file->Pages, 1));
+    if (*target != '\0') GoToTarget(target);
+}
+
 } // namespace
 
 constinit const std::array<int, 97> HTMLKeySizes = kKeySizes;
@@ -395,31 +413,25 @@ HtmlFile *ParseHtmlFile(const char *name, const char *text) {
     std::string_view whole(name);
     size_t hash = whole.find('#');
     std::string_view target = hash == std::string_view::npos ? "" : whole.substr(hash + 1);
-    char *fileName = CopyPart(whole.substr(0, hash));
-    char *targetName = CopyPart(target);
+    ScopedMem fileName(CopyPart(whole.substr(0, hash)));
+    ScopedMem targetName(CopyPart(target));
 
-    HtmlFile *file = FindHtmlFile(fileName);
+    HtmlFile *file = FindHtmlFile(fileName.get());
     if (file != nullptr && file->Pages.nCount > 0) {
         // Already loaded: not read again; a target is followed as for a
         // file loaded just now.
-        PutMem(fileName);
-        pCurrentPage = static_cast<HtmlPage *>(ListFindItemN(&file->Pages, 1));
-        if (*targetName != '\0') GoToTarget(targetName);
-        PutMem(targetName);
+        fileName.reset();
+        OpenAtTarget(file, targetName.get());
         return file;
     }
 
     char *content = nullptr;
     if (FileIndex < HtmlMaxFiles)
-        content = text != nullptr ? SaveStr_(text) : ReadHelpFile(fileName);
-    if (content == nullptr) {
-        PutMem(fileName);
-        PutMem(targetName);
-        return nullptr;
-    }
+        content = text != nullptr ? SaveStr_(text) : ReadHelpFile(fileName.get());
+    if (content == nullptr) return nullptr;
     file = static_cast<HtmlFile *>(GetMem(sizeof(HtmlFile)));
     if (file == nullptr) SysError("%s", OutOfMem);
-    file->pName = fileName;
+    file->pName = fileName.release();
     file->pContent = content;
     file->pCursor = content;
 
@@ -429,21 +441,11 @@ HtmlFile *ParseHtmlFile(const char *name, const char *text) {
     ParsePages(file);
     if (file->Pages.nCount == 0) {
         FreeFile(file);
-        PutMem(targetName);
         pCurrentPage = shown;
         return nullptr;
     }
-
-    aFile[FileIndex] = file;
-    CurrentFile = FileIndex++;
-    for (auto *page = static_cast<HtmlPage *>(ListWalk(&file->Pages, 0)); page != nullptr;
-         page = static_cast<HtmlPage *>(ListWalk(&file->Pages, 1))) {
-        pCurrentPage = page;
-        PrintTextImage(file);
-    }
-    pCurrentPage = static_cast<HtmlPage *>(ListFindItemN(&file->Pages, 1));
-    if (*targetName != '\0') GoToTarget(targetName);
-    PutMem(targetName);
+    RegisterFile(file);
+    OpenAtTarget(file, targetName.get());
     return file;
 }
 

@@ -140,6 +140,12 @@ struct ComEntry {
 
 extern std::array<ComEntry, ComListSize> ComList; // indexed by ComIndex
 
+// Whether the entry at index (0..82) has a path now; no lookup is made.
+inline bool CmdHasPath(int index) {
+    const char *path = ComList[size_t(index)].path;
+    return path != nullptr && path[0] != '\0';
+}
+
 inline constexpr size_t SearchPathsSize = 60;
 // "/usr/bin:/usr/ucb:/usr/sbin:/bin:/sbin:/usr/lib:/usr/lib/lp"; the full
 // search cuts it in place and the path fields point at its pieces.

@@ -28,11 +28,6 @@ namespace {
 constexpr int ProcessWaitTries = 10; // seconds a -1 wait looks for the process
 constexpr size_t MessageSize = 512;
 
-bool HasPath(int index) {
-    const char *path = ComList[index].path;
-    return path != nullptr && path[0] != '\0';
-}
-
 bool InTable(int index) {
     return index >= 0 && index < CmdEnd;
 }
@@ -137,12 +132,12 @@ void WaitAfter(int index) {
 FILE *OpenCmdPipe(int index, const char *format, va_list args) {
     if (index < 0) index = index == INT_MIN ? CmdEnd : -index;
     if (!InTable(index)) NoSuchCommand(index);
-    if (flInitSysCmd && index >= CmdCancel && !HasPath(index)) FillCmdPath(index);
+    if (flInitSysCmd && index >= CmdCancel && !CmdHasPath(index)) FillCmdPath(index);
 
     char line[CmdLineSize];
     TextBuilder text(line, sizeof line);
     if (index >= CmdCancel) {
-        if (!HasPath(index)) NoSuchCommand(index);
+        if (!CmdHasPath(index)) NoSuchCommand(index);
         AddCommandWord(text, index, OneShell);
         text.Addf(" %s ", ComList[index].flags);
     }
@@ -196,16 +191,16 @@ int SysCmd(int index, int mode, const char *format, ...) {
     if (index < 0) index = index == INT_MIN ? CmdEnd : -index;
     if (!InTable(index)) NoSuchCommand(index);
     if (flInitSysCmd) {
-        if (index >= CmdCancel && !HasPath(index)) FillCmdPath(index);
-        if (!HasPath(CmdSh)) FillCmdPath(CmdSh);
+        if (index >= CmdCancel && !CmdHasPath(index)) FillCmdPath(index);
+        if (!CmdHasPath(CmdSh)) FillCmdPath(CmdSh);
     }
 
     char line[CmdLineSize];
     TextBuilder text(line, sizeof line);
     const int layers = index >= CmdCancel ? TwoShells : OneShell;
     if (index >= CmdCancel) {
-        if (!HasPath(index)) NoSuchCommand(index);
-        if (!HasPath(CmdSh)) NoSuchCommand(CmdSh);
+        if (!CmdHasPath(index)) NoSuchCommand(index);
+        if (!CmdHasPath(CmdSh)) NoSuchCommand(CmdSh);
         AddCommandWord(text, CmdSh, OneShell);
         text.Add(" -c \"");
         AddCommandWord(text, index, TwoShells);

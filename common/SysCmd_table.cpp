@@ -161,11 +161,6 @@ bool HasName(int index) {
     return name != nullptr && name[0] != '\0';
 }
 
-bool HasPath(int index) {
-    const char *path = ComList[index].path;
-    return path != nullptr && path[0] != '\0';
-}
-
 bool IsTableCommand(int index) {
     return index >= CmdCancel && index < CmdEnd;
 }
@@ -205,12 +200,12 @@ int FillCmdPaths(const char *directory) {
     // the names still missing, so an entry "x cp y" is no "cp".
     for (struct dirent *entry = readdir(dir); entry != nullptr; entry = readdir(dir))
         for (int k = CmdCancel; HasName(k); ++k)
-            if (!HasPath(k) && strcmp(ComList[k].name, entry->d_name) == 0)
+            if (!CmdHasPath(k) && strcmp(ComList[k].name, entry->d_name) == 0)
                 ComList[k].path = directory;
     closedir(dir);
 
     for (int k = CmdCancel; HasName(k); ++k)
-        if (!HasPath(k)) return 1;
+        if (!CmdHasPath(k)) return 1;
     return 0;
 }
 
@@ -261,7 +256,8 @@ void InitSysCmdList() {
 
     // The environment keeps pointing at the text: it is never released. The
     // trailing blank is part of the value as it always was.
-    if (HasPath(CmdSh)) putenv(SaveStr("SHELL=%s/%s ", ComList[CmdSh].path, ComList[CmdSh].name));
+    if (CmdHasPath(CmdSh))
+        putenv(SaveStr("SHELL=%s/%s ", ComList[CmdSh].path, ComList[CmdSh].name));
 
     if (flUseLog) {
         flSysCmdLog = 1;
@@ -271,16 +267,16 @@ void InitSysCmdList() {
 
 int TestCmd(int index) {
     if (!IsTableCommand(index)) return 0;
-    if (flInitSysCmd && !HasPath(index)) FillCmdPath(index);
-    return HasPath(index);
+    if (flInitSysCmd && !CmdHasPath(index)) FillCmdPath(index);
+    return CmdHasPath(index);
 }
 
 namespace {
 
 char *FormatCmd(int index, bool withFlags) {
     if (!IsTableCommand(index)) return nullptr;
-    if (flInitSysCmd && !HasPath(index)) FillCmdPath(index);
-    if (!HasPath(index)) return nullptr;
+    if (flInitSysCmd && !CmdHasPath(index)) FillCmdPath(index);
+    if (!CmdHasPath(index)) return nullptr;
 
     char line[CmdLineSize];
     TextBuilder text(line, sizeof line);

@@ -322,7 +322,7 @@ void RegisterFile(HtmlFile *file) {
 
 // The file's first page becomes current, then its target when one is named.
 void OpenAtTarget(HtmlFile *file, const char *target) {
-    pCurrentPage = static_cast<HtmlPage *>(ListFindItemN(&file->Pages, 1));
+    pCurrentPage = HtmlFirstPage(file);
     if (*target != '\0') GoToTarget(target);
 }
 
@@ -347,6 +347,10 @@ int HtmlFindKey(const char *name, const char *list) {
         entry = end + 1;
     }
     return 0;
+}
+
+HtmlPage *HtmlFirstPage(HtmlFile *file) {
+    return file != nullptr ? static_cast<HtmlPage *>(ListFindItemN(&file->Pages, 1)) : nullptr;
 }
 
 HtmlFile *FindHtmlFile(const char *name) {

@@ -1,6 +1,8 @@
-// html: tables in three passes: count the rows and columns, measure the
-// cells (nested tables first), then draw the frame into which the layout
-// writes the cells.
+// html: tables in passes. GetTextTable counts the rows and columns
+// (CountTable), measures the cells (MeasureCells; nested tables first) and
+// sizes the table (SizeTable); the layout then places it (PlaceTable in
+// html_layout.cpp), DrawTableArea draws its frame, and the layout writes the
+// cells into it.
 #include "html.h"
 
 #include "MemMgr.h"

@@ -7,7 +7,8 @@
 // whose rounded size exceeds 64 KiB get a dedicated block of their own.
 //
 // Ownership: an area returned by GetMem/AdjustMem belongs to the caller until
-// it is handed to PutMem (or to AdjustMem, which may move it). Every area is
+// it is handed to PutMem (or to AdjustMem, which may move it); ScopedMem holds
+// one for a scope and releases it on every way out. Every area is
 // zero-filled and holds at least size + 1 bytes, so a text of size
 // characters always has room for its terminator. A block whose last area is
 // released goes back to the system at once.
@@ -94,6 +95,7 @@ void *AdjustMem(void *address, size_t size);
 //   ScopedMem path(SaveStr("%s/%s", dir, name));
 //   if (!FindFile(path.get(), nullptr)) return 0; // released here as well
 //   file->pName = path.release();                 // now the file's
+// An area to be resized with AdjustMem is taken out with release() first.
 template <typename T = char>
 class ScopedMem {
   public:

@@ -628,6 +628,74 @@ char *BuildList(DbT *db, const char *keyNames, const char *prefix, const char *s
     return list.Finish(suffix);
 }
 
+// Room for one more record of payload length len (and the header of an
+// image that has none), made before anything changes, so that a failure
+// leaves the image as it was. The block grows by half again when it must
+// grow, so that a run of puts copies the image a few times rather than at
+// every put. Yields the bytes the block holds now, 0 when memory ran out.
+size_t ReserveRecord(DbT *db, long len) {
+    int32_t header = db->pContent == nullptr && !IsLegacy(db) ? DbTHeaderSize : 0;
+    size_t need = size_t(db->nContentSize + header + len + 2);
+    DbTIndex *ix = db->pContent != nullptr ? Index(db) : nullptr;
+    size_t room = ix != nullptr ? size_t(ix->nRoom) : 0;
+    if (need > room) {
+        size_t grown =
+            ix != nullptr && !db->flShortOfMemory ? std::max(need, room + room / 2) : need;
+        char *image = static_cast<char *>(AdjustMem(db->pContent, grown));
+        if (image == nullptr && grown > need) {
+            db->flShortOfMemory = 1;
+            image = static_cast<char *>(AdjustMem(db->pContent, grown = need));
+        }
+        if (image == nullptr) return 0;
+        db->pContent = image;
+        room = grown;
+    }
+    if (header) {
+        db->nContentSize = DbTHeaderSize;
+        db->nRecords = 0;
+        UpdateHeader(db);
+    }
+    return room;
+}
+
+// Write the record at the end of the image: its length word, then for a
+// typed store the key length, key and data each scrambled by itself, for a
+// legacy store key length, key and data scrambled as one run. Yields where
+// the key is stored (scrambled) for the index, or key itself for a legacy
+// store, whose keys the index hashes plain.
+const char *AppendRecord(DbT *db, const char *key, size_t keyLen, const void *data, int size,
+                         long len) {
+    db->nPos = db->nContentSize;
+    db->nContentSize += int32_t(len + 2);
+    dbm::Store16(db->pContent + db->nPos, uint16_t(len), db->flSwap);
+    db->nPos += 2;
+    if (IsLegacy(db)) {
+        dbm::Store16(LegacyScratch, uint16_t(keyLen), false);
+        memcpy(LegacyScratch + 2, key, keyLen);
+        memcpy(LegacyScratch + 2 + keyLen, data, size_t(size));
+        PutBytes(db, LegacyScratch, int(len));
+        return key;
+    }
+    dbm::Store16(db->pContent + db->nPos, uint16_t(keyLen), db->flSwap);
+    db->nPos += 2;
+    const char *stored = db->pContent + db->nPos;
+    PutBytes(db, key, int(keyLen));
+    PutBytes(db, data, size);
+    ++db->nRecords;
+    return stored;
+}
+
+// The record just appended at offset joins the index, if there is one.
+void IndexAppended(DbT *db, const char *key, size_t keyLen, int32_t offset, size_t room) {
+    if (db->pIndex == nullptr) return;
+    if (IndexAdd(db, key, int32_t(keyLen), offset)) {
+        db->pIndex->nEnd = db->nContentSize;
+        db->pIndex->nRoom = int32_t(room);
+    } else {
+        DropIndex(db); // built again at the next use
+    }
+}
+
 } // namespace
 
 char *DbTGetPath(const DbT *db) {
@@ -666,18 +734,15 @@ void DbTUpDate(DbT *db) {
     if (db == nullptr || db->pName == nullptr) return;
     // The path is made on the stack: this runs before every access.
     char buffer[PathBufSize];
-    char *allocated = nullptr;
+    ScopedMem<char> allocated;
     const char *path = PathInto(db, buffer);
-    if (path == nullptr) path = allocated = DbTGetPath(db);
+    if (path == nullptr) {
+        allocated.reset(DbTGetPath(db));
+        path = allocated.get();
+    }
     struct stat st;
-    if (stat(path, &st) != 0) { // no file: the image, if any, stays
-        PutMem(allocated);
-        return;
-    }
-    if (db->pContent != nullptr && st.st_mtime == db->tModified) {
-        PutMem(allocated);
-        return;
-    }
+    if (stat(path, &st) != 0) return; // no file: the image, if any, stays
+    if (db->pContent != nullptr && st.st_mtime == db->tModified) return;
     // An unreadable store is retried once per refresh, so that lookups do not
     // wait the full retry time again and again.
     int attempts = Unreadable(db) ? 1 : DbOpenAttempts;
@@ -692,7 +757,7 @@ void DbTUpDate(DbT *db) {
             if (stat(path, &st) != 0) break;
         }
     }
-    PutMem(allocated);
+    allocated.reset();
     if (content != nullptr) {
         Install(db, content, int32_t(SavedFileSize), st.st_mtime);
         db->flShortOfMemory = 0;
@@ -747,59 +812,12 @@ int DbmTPutRecord(DbT *db, const char *key, const void *data, int size) {
     if (len > (IsLegacy(db) ? DbMaxPayload : DbTMaxLen)) return 0;
     if (db->nDbType == DbTypeNew) DbTSetDbType(db, DbTypeTyped);
 
-    // Room first, so that a failure leaves the image as it was. The block
-    // grows by half again when it must grow, so that a run of puts copies
-    // the image a few times rather than at every put.
-    int32_t header = db->pContent == nullptr && !IsLegacy(db) ? DbTHeaderSize : 0;
-    size_t need = size_t(db->nContentSize + header + len + 2);
-    DbTIndex *ix = db->pContent != nullptr ? Index(db) : nullptr;
-    size_t room = ix != nullptr ? size_t(ix->nRoom) : 0;
-    if (need > room) {
-        size_t grown =
-            ix != nullptr && !db->flShortOfMemory ? std::max(need, room + room / 2) : need;
-        char *image = static_cast<char *>(AdjustMem(db->pContent, grown));
-        if (image == nullptr && grown > need) {
-            db->flShortOfMemory = 1;
-            image = static_cast<char *>(AdjustMem(db->pContent, grown = need));
-        }
-        if (image == nullptr) return 0;
-        db->pContent = image;
-        room = grown;
-    }
-    if (header) {
-        db->nContentSize = DbTHeaderSize;
-        db->nRecords = 0;
-        UpdateHeader(db);
-    }
+    size_t room = ReserveRecord(db, len);
+    if (room == 0) return 0;
     PurgeKey(db, key);
-
     int32_t offset = db->nContentSize;
-    db->nPos = offset;
-    db->nContentSize += int32_t(len + 2);
-    dbm::Store16(db->pContent + db->nPos, uint16_t(len), db->flSwap);
-    db->nPos += 2;
-    const char *indexed = key;
-    if (IsLegacy(db)) {
-        dbm::Store16(LegacyScratch, uint16_t(keyLen), false);
-        memcpy(LegacyScratch + 2, key, keyLen);
-        memcpy(LegacyScratch + 2 + keyLen, data, size_t(size));
-        PutBytes(db, LegacyScratch, int(len));
-    } else {
-        dbm::Store16(db->pContent + db->nPos, uint16_t(keyLen), db->flSwap);
-        db->nPos += 2;
-        indexed = db->pContent + db->nPos;
-        PutBytes(db, key, int(keyLen));
-        PutBytes(db, data, size);
-        ++db->nRecords;
-    }
-    if (db->pIndex != nullptr) {
-        if (IndexAdd(db, indexed, int32_t(keyLen), offset)) {
-            db->pIndex->nEnd = db->nContentSize;
-            db->pIndex->nRoom = int32_t(room);
-        } else {
-            DropIndex(db); // built again at the next use
-        }
-    }
+    const char *stored = AppendRecord(db, key, keyLen, data, size, len);
+    IndexAppended(db, stored, keyLen, offset, room);
     db->flChanged = 1;
     return DefersWrite(db) ? 1 : DbmTArchiveDb(db);
 }
@@ -929,7 +947,7 @@ int DbmTArchiveDb(DbT *db) {
     if (fd < 0) {
         fprintf(stderr, "ERROR: can't open file, %s\n", replacement);
     } else {
-        done = dbm::WriteAll(fd, db->pContent, size_t(db->nContentSize)) &&
+        done = WriteAll(fd, db->pContent, size_t(db->nContentSize)) &&
                dbm::CommitReplacement(fd, replacement, path);
         if (!done) {
             dbm::DropReplacement(fd, replacement); // no partial store left beside the store

@@ -309,20 +309,17 @@ char *DbmGetRecordList(const char *name, const char *prefix, const char *suffix)
 char *DbmGetDbList(int flag) {
     const char *tool = pToolPath != nullptr && pToolPath[0] != '\0' ? pToolPath : ".";
     char *dir = SaveStr("%s/db", tool);
-    char *listing = GetDirFileList(dir);
+    ScopedMem listing(GetDirFileList(dir));
     PutMem(dir);
-    if (listing == nullptr) return nullptr;
-    char *result = static_cast<char *>(GetMem(strlen(listing) + 1));
-    if (result == nullptr) {
-        PutMem(listing);
-        return nullptr;
-    }
+    if (!listing) return nullptr;
+    char *result = static_cast<char *>(GetMem(strlen(listing.get()) + 1));
+    if (result == nullptr) return nullptr;
     // A scan of our own, so that the shared tokenizer is left alone.
     const char *cursor = nullptr;
     char token[TokenBufSize];
     size_t used = 0;
     int count = 0;
-    for (char *t = GetTokenD(listing, " ", &cursor, token); t != nullptr;
+    for (char *t = GetTokenD(listing.get(), " ", &cursor, token); t != nullptr;
          t = GetTokenD(nullptr, " ", &cursor, token)) {
         if (flTokenTruncated) continue; // a cut name would name another store
         char *dot = strchr(t, '.');
@@ -334,7 +331,6 @@ char *DbmGetDbList(int flag) {
         used += size_t(dot - t);
         ++count;
     }
-    PutMem(listing);
     return result;
 }
 

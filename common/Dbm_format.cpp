@@ -168,18 +168,6 @@ int OpenReplacement(const char *path) {
     return -1;
 }
 
-int WriteAll(int fd, const void *data, size_t n) {
-    const char *p = static_cast<const char *>(data);
-    while (n > 0) {
-        ssize_t written = write(fd, p, n);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return 0;
-        p += written;
-        n -= size_t(written);
-    }
-    return 1;
-}
-
 int CommitReplacement(int fd, const char *path, const char *target) {
     int synced;
     do

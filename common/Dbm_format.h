@@ -51,8 +51,6 @@ int CommitReplacement(int fd, const char *path, const char *target);
 // lock is still held (only when path still names the file fd holds), so
 // that no partial store is left beside the store. The descriptor stays open.
 void DropReplacement(int fd, const char *path);
-// write(2) of all n bytes, retried on interruption; 1 when all were written.
-int WriteAll(int fd, const void *data, size_t n);
 
 // Sleep between two attempts to read a store.
 void RetryPause();

@@ -15,6 +15,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 class FileReplace {
@@ -46,6 +47,12 @@ class FileReplace {
     void Abandon();
 
   private:
+    // The steps of Open: the two names (false when either does not fit),
+    // the in-place stream of a device or pipe, the new file beside a file.
+    bool SetNames(const char *target);
+    bool OpenInPlace(Mode mode, bool readable, const char *streamMode);
+    bool OpenAside(Mode mode, mode_t permissions, const char *streamMode, const struct stat *old);
+
     FILE *pStream = nullptr;
     bool flInPlace = false;
     bool flWriteFailed = false; // Open failed copying the old content

@@ -146,10 +146,6 @@ bool LeadsSomewhere(const HtmlPage *page, const HtmlAnchor *anchor) {
              strcmp(anchor->pTarget, page->pName) == 0);
 }
 
-HtmlPage *FirstPage(HtmlFile *file) {
-    return static_cast<HtmlPage *>(ListFindItemN(&file->Pages, 1));
-}
-
 // Show the help text of a redirect link, whose name buffer CheckForRedirect
 // has filled: the file registered under the key, or the text loaded under
 // it. Like a link to another file, no history entry is made.
@@ -157,7 +153,7 @@ void OpenRedirect(const char *link, const char *text) {
     uint8_t saved = flBuildingFile;
     flBuildingFile = 1;
     if (HtmlFile *file = FindHtmlFile(RedirectKey))
-        pCurrentPage = FirstPage(file);
+        pCurrentPage = HtmlFirstPage(file);
     else if (ParseHtmlFile(RedirectKey, text) == nullptr)
         printf("Error in reading file %s\n", link);
     flBuildingFile = saved;

@@ -557,65 +557,86 @@ void DumpMem() {
     }
 }
 
-int MemCheck(char *why, size_t whySize) {
-    auto fail = [&](const char *what, const MemBlock *b, int unit) {
-        if (why != nullptr && whySize > 0)
-            snprintf(why, whySize, "block %p unit %d: %s", static_cast<const void *>(b), unit,
-                     what);
-        return 0;
-    };
-    // Searches start at blocks of the list, and no block they pass over could
-    // serve them.
+namespace {
+
+// The first disagreement MemCheck finds: what, in which block, at which unit
+// (-1 for the block as a whole); no text while everything agrees.
+struct MemFault {
+    const char *pWhat = nullptr;
+    const MemBlock *pBlock = nullptr;
+    int nUnit = -1;
+};
+
+// Searches start at blocks of the list, and no block they pass over could
+// serve them.
+MemFault CheckSearchStarts() {
     for (int c = 0; c < SizeClasses; ++c) {
         if (pSearchFrom[c] == nullptr) continue;
         const MemBlock *b = pMemB;
         for (; b != nullptr && b != pSearchFrom[c]; b = b->pNext)
-            if (b->nFreeRunBound >= (1 << c)) return fail("a search starts past room", b, c);
-        if (b == nullptr) return fail("a search starts outside the list", pSearchFrom[c], c);
+            if (b->nFreeRunBound >= (1 << c)) return {"a search starts past room", b, c};
+        if (b == nullptr) return {"a search starts outside the list", pSearchFrom[c], c};
     }
-    const MemBlock *prev = nullptr;
-    for (const MemBlock *b = pMemB; b != nullptr; prev = b, b = b->pNext) {
-        if (b->pPrev != prev) return fail("pPrev does not point at the previous block", b, -1);
-        if (prev != nullptr && b->nSeq <= prev->nSeq) return fail("list out of order", b, -1);
-        if (b->MAT[MemBlockUnits] != '\0') return fail("MAT not terminated", b, MemBlockUnits);
-        if (IsDedicated(b)) {
-            if (b->FreeNodeCount != 0 || !TestMAT(b->MAT, 'U', MemBlockUnits))
-                return fail("dedicated block offers free units", b, -1);
-            if (b->DedicatedSize <= 0 || b->DedicatedSize > b->Size)
-                return fail("dedicated size outside the block", b, -1);
+    return {};
+}
+
+// An ordinary block's MAT against its node records and its shortcuts.
+MemFault CheckUnits(const MemBlock *b) {
+    int blanks = 0, used = 0, run = 0;
+    for (int i = 0; i < MemBlockUnits;) {
+        const MemNode &node = b->Nodes[i];
+        if (b->MAT[i] == ' ') {
+            if (node.nCount != 0) return {"node record on a free unit", b, i};
+            if (++run > b->nFreeRunBound) return {"free run longer than the block's bound", b, i};
+            if (i < b->nFreeFrom) return {"free unit below the block's first", b, i};
+            ++blanks;
+            ++i;
             continue;
         }
-        int blanks = 0, used = 0, run = 0;
-        for (int i = 0; i < MemBlockUnits;) {
-            const MemNode &node = b->Nodes[i];
-            if (b->MAT[i] == ' ') {
-                if (node.nCount != 0) return fail("node record on a free unit", b, i);
-                if (++run > b->nFreeRunBound)
-                    return fail("free run longer than the block's bound", b, i);
-                if (i < b->nFreeFrom) return fail("free unit below the block's first", b, i);
-                ++blanks;
-                ++i;
-                continue;
-            }
-            run = 0;
-            if (b->MAT[i] != 'U') return fail("MAT character neither blank nor U", b, i);
-            if (node.nCount == 0 || node.pAddr != b->pMemory + size_t(i) * MemUnitSize)
-                return fail("used unit without a node record starting it", b, i);
-            if (i + node.nCount > MemBlockUnits || !TestMAT(b->MAT + i, 'U', node.nCount))
-                return fail("node count runs over free units", b, i);
-            if (i + node.nCount > b->nFreshFrom)
-                return fail("allocation among the units never handed out", b, i);
-            for (int k = i + 1; k < i + node.nCount; ++k)
-                if (b->Nodes[k].nCount != 0) return fail("node record inside an allocation", b, k);
-            used += node.nCount;
-            i += node.nCount;
-        }
-        if (blanks + used != MemBlockUnits)
-            return fail("free plus used units differ from 2048", b, -1);
-        if (b->FreeNodeCount != blanks) return fail("FreeNodeCount disagrees with the MAT", b, -1);
-        if (blanks == MemBlockUnits) return fail("empty block kept", b, -1);
+        run = 0;
+        if (b->MAT[i] != 'U') return {"MAT character neither blank nor U", b, i};
+        if (node.nCount == 0 || node.pAddr != b->pMemory + size_t(i) * MemUnitSize)
+            return {"used unit without a node record starting it", b, i};
+        if (i + node.nCount > MemBlockUnits || !TestMAT(b->MAT + i, 'U', node.nCount))
+            return {"node count runs over free units", b, i};
+        if (i + node.nCount > b->nFreshFrom)
+            return {"allocation among the units never handed out", b, i};
+        for (int k = i + 1; k < i + node.nCount; ++k)
+            if (b->Nodes[k].nCount != 0) return {"node record inside an allocation", b, k};
+        used += node.nCount;
+        i += node.nCount;
     }
-    return 1;
+    if (blanks + used != MemBlockUnits) return {"free plus used units differ from 2048", b, -1};
+    if (b->FreeNodeCount != blanks) return {"FreeNodeCount disagrees with the MAT", b, -1};
+    if (blanks == MemBlockUnits) return {"empty block kept", b, -1};
+    return {};
+}
+
+// One block of the list, prev the one before it.
+MemFault CheckBlock(const MemBlock *b, const MemBlock *prev) {
+    if (b->pPrev != prev) return {"pPrev does not point at the previous block", b, -1};
+    if (prev != nullptr && b->nSeq <= prev->nSeq) return {"list out of order", b, -1};
+    if (b->MAT[MemBlockUnits] != '\0') return {"MAT not terminated", b, MemBlockUnits};
+    if (!IsDedicated(b)) return CheckUnits(b);
+    if (b->FreeNodeCount != 0 || !TestMAT(b->MAT, 'U', MemBlockUnits))
+        return {"dedicated block offers free units", b, -1};
+    if (b->DedicatedSize <= 0 || b->DedicatedSize > b->Size)
+        return {"dedicated size outside the block", b, -1};
+    return {};
+}
+
+} // namespace
+
+int MemCheck(char *why, size_t whySize) {
+    MemFault fault = CheckSearchStarts();
+    const MemBlock *prev = nullptr;
+    for (const MemBlock *b = pMemB; fault.pWhat == nullptr && b != nullptr; prev = b, b = b->pNext)
+        fault = CheckBlock(b, prev);
+    if (fault.pWhat == nullptr) return 1;
+    if (why != nullptr && whySize > 0)
+        snprintf(why, whySize, "block %p unit %d: %s", static_cast<const void *>(fault.pBlock),
+                 fault.nUnit, fault.pWhat);
+    return 0;
 }
 
 // ---------------------------------------------------------------------------

@@ -7,7 +7,8 @@
 // whose rounded size exceeds 64 KiB get a dedicated block of their own.
 //
 // Ownership: an area returned by GetMem/AdjustMem belongs to the caller until
-// it is handed to PutMem (or to AdjustMem, which may move it). Every area is
+// it is handed to PutMem (or to AdjustMem, which may move it); ScopedMem holds
+// one for a scope and releases it on every way out. Every area is
 // zero-filled and holds at least size + 1 bytes, so a text of size
 // characters always has room for its terminator. A block whose last area is
 // released goes back to the system at once.
@@ -87,6 +88,39 @@ void PutMem(void *address);
 // failure yields none and leaves the old area untouched; an address inside an
 // allocation (not its start) also yields none.
 void *AdjustMem(void *address, size_t size);
+
+// A GetMem area held for one scope: PutMem'd when the holder goes, on every
+// way out, unless release() handed it on first. For the areas an operation
+// takes and gives back whatever happens:
+//   ScopedMem path(SaveStr("%s/%s", dir, name));
+//   if (!FindFile(path.get(), nullptr)) return 0; // released here as well
+//   file->pName = path.release();                 // now the file's
+// An area to be resized with AdjustMem is taken out with release() first.
+template <typename T = char>
+class ScopedMem {
+  public:
+    explicit ScopedMem(T *area = nullptr) : pArea(area) {}
+    ScopedMem(const ScopedMem &) = delete;
+    ScopedMem &operator=(const ScopedMem &) = delete;
+    ~ScopedMem() { PutMem(pArea); }
+
+    T *get() const { return pArea; }
+    explicit operator bool() const { return pArea != nullptr; }
+    // The area, no longer held: the caller owns it now.
+    T *release() {
+        T *area = pArea;
+        pArea = nullptr;
+        return area;
+    }
+    // Release the area held (unless it is area) and hold area instead.
+    void reset(T *area = nullptr) {
+        if (area != pArea) PutMem(pArea);
+        pArea = area;
+    }
+
+  private:
+    T *pArea;
+};
 
 // 1 when the first n characters of text all equal c (also for n = 0), else 0.
 int TestMAT(const char *text, char c, int n);

@@ -26,6 +26,7 @@
 // line Line; none of them touches the shared tokenizer of utils.h.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -137,7 +138,13 @@ struct ComEntry {
     int32_t wait;      // 0 none, n > 0 pause n seconds, -1 wait for the process
 };
 
-extern ComEntry ComList[ComListSize];
+extern std::array<ComEntry, ComListSize> ComList; // indexed by ComIndex
+
+// Whether the entry at index (0..82) has a path now; no lookup is made.
+inline bool CmdHasPath(int index) {
+    const char *path = ComList[size_t(index)].path;
+    return path != nullptr && path[0] != '\0';
+}
 
 inline constexpr size_t SearchPathsSize = 60;
 // "/usr/bin:/usr/ucb:/usr/sbin:/bin:/sbin:/usr/lib:/usr/lib/lp"; the full
@@ -230,6 +237,20 @@ extern const SysCmdOsCalls SysCmdOsDefault; // system, popen, pclose, sleep, kil
 // failed and to put away what that step left unfinished. It should not run
 // commands of mode 2 itself.
 extern void (*pSysCmdFatalHook)(const char *message);
+
+// What a status of system() means for the runner; SysCmd, SysCmdP and any
+// caller that runs a line through SysCmdOs.xSystem itself judge by it.
+// Yields 0 when the command succeeded; else its exit status, 128 + the
+// signal that killed it, or -1 when it could not be run (status -1; error
+// is the errno the call left) or ended any other way. message (when given,
+// size bytes) is the empty text for a success, else what happened, naming
+// the command when name is given:
+//   "command <name> exited with status <code>"
+//   "command <name> killed by signal <n> (<signal text>)"
+//   "command <name> could not be run: <system error text>"
+//   "command <name> ended with wait status <status>"
+// and without name the same with "command" alone.
+int JudgeStatus(int status, int error, const char *name, char *message, size_t size);
 
 // One captured output line. The record and its text are one allocation.
 struct CmdResponse {

@@ -78,8 +78,8 @@ char *CheckProcTableForExecs(const char *list) {
 }
 
 int KillProcessByName(const char *name) {
-    char *ids = GetSysPsIdList(name);
-    std::string_view rest(ids != nullptr ? ids : "");
+    ScopedMem ids(GetSysPsIdList(name));
+    std::string_view rest(ids ? ids.get() : "");
     while (!rest.empty()) {
         size_t start = rest.find_first_not_of(" \t\n");
         if (start == std::string_view::npos) break;
@@ -93,11 +93,9 @@ int KillProcessByName(const char *name) {
         if (SysCmdOs.xKill(pid, KillSignal) != 0 && errno == EPERM) {
             // Not ours to signal: neither are the others, most likely.
             SysCmdOs.xSleep(1);
-            PutMem(ids);
             return 0;
         }
     }
-    PutMem(ids);
     SysCmdOs.xSleep(1);
     return 0;
 }

@@ -29,11 +29,6 @@ namespace {
 constexpr int ProcessWaitTries = 10; // seconds a -1 wait looks for the process
 constexpr size_t MessageSize = 512;
 
-bool HasPath(int index) {
-    const char *path = ComList[index].path;
-    return path != nullptr && path[0] != '\0';
-}
-
 bool InTable(int index) {
     return index >= 0 && index < CmdEnd;
 }
@@ -66,31 +61,6 @@ void CommandName(int index, const char *line, char (&name)[64]) {
     }
     size_t n = strcspn(line, " \t\n");
     snprintf(name, sizeof name, "%.*s", int(n < sizeof name ? n : sizeof name - 1), line);
-}
-
-// Judges a status of system(): 0 when the command succeeded, else the
-// runner's status with the message telling what happened.
-int JudgeStatus(int rc, int error, const char *name, char (&message)[MessageSize]) {
-    if (rc == -1) {
-        snprintf(message, sizeof message, "command %s could not be run: %s", name,
-                 error != 0 ? strerror(error) : "unknown error");
-        return -1;
-    }
-    if (WIFEXITED(rc)) {
-        int code = WEXITSTATUS(rc);
-        if (code != 0)
-            snprintf(message, sizeof message, "command %s exited with status %d", name, code);
-        return code;
-    }
-    if (WIFSIGNALED(rc)) {
-        int sig = WTERMSIG(rc);
-        const char *what = strsignal(sig);
-        snprintf(message, sizeof message, "command %s killed by signal %d (%s)", name, sig,
-                 what ? what : "unknown");
-        return 128 + sig;
-    }
-    snprintf(message, sizeof message, "command %s ended with wait status %d", name, rc);
-    return -1;
 }
 
 // A failure in the logged modes: a warning line in the log (mode 1), or an
@@ -169,12 +139,12 @@ void WaitAfter(int index) {
 FILE *OpenCmdPipe(int index, const char *format, va_list args) {
     if (index < 0) index = index == INT_MIN ? CmdEnd : -index;
     if (!InTable(index)) NoSuchCommand(index);
-    if (flInitSysCmd && index >= CmdCancel && !HasPath(index)) FillCmdPath(index);
+    if (flInitSysCmd && index >= CmdCancel && !CmdHasPath(index)) FillCmdPath(index);
 
     char line[CmdLineSize];
     TextBuilder text(line, sizeof line);
     if (index >= CmdCancel) {
-        if (!HasPath(index)) NoSuchCommand(index);
+        if (!CmdHasPath(index)) NoSuchCommand(index);
         AddCommandWord(text, index, OneShell);
         text.Addf(" %s ", ComList[index].flags);
     }
@@ -192,21 +162,52 @@ FILE *OpenCmdPipe(int index, const char *format, va_list args) {
 
 } // namespace
 
+int JudgeStatus(int status, int error, const char *name, char *message, size_t size) {
+    char unused[1];
+    if (message == nullptr || size == 0) {
+        message = unused;
+        size = sizeof unused;
+    }
+    message[0] = '\0';
+    const char *gap = name != nullptr ? " " : "";
+    if (name == nullptr) name = "";
+    if (status == -1) {
+        snprintf(message, size, "command%s%s could not be run: %s", gap, name,
+                 error != 0 ? strerror(error) : "unknown error");
+        return -1;
+    }
+    if (WIFEXITED(status)) {
+        int code = WEXITSTATUS(status);
+        if (code != 0)
+            snprintf(message, size, "command%s%s exited with status %d", gap, name, code);
+        return code;
+    }
+    if (WIFSIGNALED(status)) {
+        int sig = WTERMSIG(status);
+        const char *what = strsignal(sig);
+        snprintf(message, size, "command%s%s killed by signal %d (%s)", gap, name, sig,
+                 what ? what : "unknown");
+        return 128 + sig;
+    }
+    snprintf(message, size, "command%s%s ended with wait status %d", gap, name, status);
+    return -1;
+}
+
 int SysCmd(int index, int mode, const char *format, ...) {
     bool shown = index > 0;
     if (index < 0) index = index == INT_MIN ? CmdEnd : -index;
     if (!InTable(index)) NoSuchCommand(index);
     if (flInitSysCmd) {
-        if (index >= CmdCancel && !HasPath(index)) FillCmdPath(index);
-        if (!HasPath(CmdSh)) FillCmdPath(CmdSh);
+        if (index >= CmdCancel && !CmdHasPath(index)) FillCmdPath(index);
+        if (!CmdHasPath(CmdSh)) FillCmdPath(CmdSh);
     }
 
     char line[CmdLineSize];
     TextBuilder text(line, sizeof line);
     const int layers = index >= CmdCancel ? TwoShells : OneShell;
     if (index >= CmdCancel) {
-        if (!HasPath(index)) NoSuchCommand(index);
-        if (!HasPath(CmdSh)) NoSuchCommand(CmdSh);
+        if (!CmdHasPath(index)) NoSuchCommand(index);
+        if (!CmdHasPath(CmdSh)) NoSuchCommand(CmdSh);
         AddCommandWord(text, CmdSh, OneShell);
         text.Add(" -c \"");
         AddCommandWord(text, index, TwoShells);
@@ -236,7 +237,7 @@ int SysCmd(int index, int mode, const char *format, ...) {
     errno = 0;
     int rc = SysCmdOs.xSystem(line);
     char message[MessageSize];
-    int status = JudgeStatus(rc, errno, name, message);
+    int status = JudgeStatus(rc, errno, name, message, sizeof message);
     if (status != 0) ReportFailure(mode, message);
 
     WaitAfter(index);

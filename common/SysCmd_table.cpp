@@ -13,6 +13,7 @@
 #include "TextBuilder.h"
 #include "utils.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -20,97 +21,129 @@
 
 namespace {
 
-constexpr ComEntry Entry(const char *name, const char *flags, int32_t wait) {
-    return ComEntry{name, flags, nullptr, wait};
+// One row per index of ComIndex, in index order; the rows make ComList.
+struct ComRow {
+    ComIndex index; // where the entry sits in ComList
+    const char *name;
+    const char *flags;
+    int32_t wait;
+};
+
+constexpr ComRow ComRows[] = {
+    {CmdTextUnshown, "", "", 0},
+    {CmdText, "", "", 0},
+    {CmdCancel, "cancel", "", 2},
+    {CmdCat, "cat", "", 0},
+    {CmdChgrp, "chgrp", "", 0},
+    {CmdChmod, "chmod", "", 0},
+    {CmdChown, "chown", "", 0},
+    {CmdClear, "clear", "", 0},
+    {CmdCompress, "compress", "", 0},
+    {CmdCp, "cp", "-p", 0},
+    {CmdCpR, "cp", "-pr", 0},
+    {CmdCupsd, "cupsd", "", 0},
+    {CmdId, "id", "", 0},
+    {CmdEcho, "echo", "", 0},
+    {CmdEjectF, "eject", "-f", 1},
+    {CmdEjectQ, "eject", "-q", 1},
+    {CmdFile, "file", "", 0},
+    {CmdLn, "ln", "", 0},
+    {CmdLp, "lp", "", 0},
+    {CmdLpc, "lpc", "", 1},
+    {CmdLpr, "lpr", "", 0},
+    {CmdLprm, "lprm", "", 1},
+    {CmdLpstat, "lpstat", "", 1},
+    {CmdLs, "ls", "", 0},
+    {CmdKill, "kill", "-KILL", 0},
+    {CmdMv, "mv", "-f", 0},
+    {CmdMkdir, "mkdir", "-p", 0},
+    {CmdMore, "more", "", 0},
+    {CmdPing, "ping", "", 0},
+    {CmdRm, "rm", "-f", 0},
+    {CmdRmR, "rm", "-rf", 0},
+    {CmdSh, "sh", "", 0},
+    {CmdSleep, "sleep", "", 0},
+    {CmdTarC, "tar", "cvfp", 0},
+    {CmdTarX, "tar", "xvfp", 0},
+    {CmdTouch, "touch", "", 0},
+    {CmdUncompress, "uncompress", "", 0},
+    {CmdWhoami, "whoami", "", 0},
+    {CmdZcat, "zcat", "", 0},
+    {CmdUname, "uname", "", 0},
+    {CmdSed, "sed", "", 0},
+    {CmdDu, "du", "-s", 0},
+    {CmdCheckpc, "checkpc", "", 0},
+    {CmdLpd, "lpd", "", 0},
+    {CmdPkgadd, "pkgadd", "", 1},
+    {CmdPkginfo, "pkginfo", "", 0},
+    {CmdPkgrm, "pkgrm", "", 1},
+    {CmdAccept, "accept", "", 1},
+    {CmdDisable, "disable", "", 1},
+    {CmdEnable, "enable", "", 1},
+    {CmdLpadmin, "lpadmin", "", 1},
+    {CmdLpfilter, "lpfilter", "", 1},
+    {CmdLpsched, "lpsched", "", 1},
+    {CmdLpshut, "lpshut", "", 1},
+    {CmdLpsystem, "lpsystem", "", 1},
+    {CmdPs, "ps", "-e", 0},
+    {CmdBar, "bar", "", 0},
+    {CmdDf, "df", "-b", 0},
+    {CmdLpq, "lpq", "-P", 0},
+    {CmdYpcat, "ypcat", "", 0},
+    {CmdReject, "reject", "", 1},
+    {CmdPmadm, "pmadm", "", 1},
+    {CmdSacadm, "sacadm", "", 1},
+    {CmdVolcheck, "volcheck", "", 0},
+    {CmdCapture, "capture", "", 0},
+    {CmdLpset, "lpset", "", 1},
+    {CmdInstnetpr, "instnetpr", "", 1},
+    {CmdPiomkpq, "piomkpq", "", 0},
+    {CmdPiomiscExt, "piomisc_ext", "", 0},
+    {CmdPiomiscBase, "piomisc_base", "", 0},
+    {CmdLsallq, "lsallq", "", 0},
+    {CmdMkque, "mkque", "", 0},
+    {CmdMkquedev, "mkquedev", "", 0},
+    {CmdRmque, "rmque", "", 0},
+    {CmdRmquedev, "rmquedev", "", 0},
+    {CmdPiochdfq, "piochdfq", "", 0},
+    {CmdEnq, "enq", "", 0},
+    {CmdLsquedev, "lsquedev", "", 0},
+    {CmdLsque, "lsque", "", 0},
+    {CmdStartsrc, "startsrc", "", 1},
+    {CmdStopsrc, "stopsrc", "", 0},
+    {CmdLssrc, "lssrc", "", 0},
+    {CmdEnd, nullptr, nullptr, 0},
+};
+
+// The table and its index enum agree: as many rows as indices, each row at
+// the position of its enum value.
+static_assert(std::size(ComRows) == ComListSize, "one row per index of ComIndex");
+constexpr bool RowsInIndexOrder() {
+    for (size_t i = 0; i < std::size(ComRows); ++i)
+        if (ComRows[i].index != ComIndex(i)) return false;
+    return true;
+}
+static_assert(RowsInIndexOrder(), "each row at the index its enum value names");
+
+constexpr bool Is(ComIndex index, std::string_view name, std::string_view flags) {
+    return ComRows[index].name == name && ComRows[index].flags == flags;
+}
+// The entries whose meaning the runner and the installer rest on.
+static_assert(Is(CmdSh, "sh", "") && Is(CmdCp, "cp", "-p") && Is(CmdCpR, "cp", "-pr") &&
+              Is(CmdRm, "rm", "-f") && Is(CmdRmR, "rm", "-rf") && Is(CmdPs, "ps", "-e") &&
+              Is(CmdDf, "df", "-b") && Is(CmdDu, "du", "-s") && Is(CmdTarX, "tar", "xvfp"));
+static_assert(ComRows[CmdEnd].name == nullptr && ComRows[CmdLssrc].name != nullptr);
+
+constexpr std::array<ComEntry, ComListSize> MakeComList() {
+    std::array<ComEntry, ComListSize> list{};
+    for (const ComRow &row : ComRows)
+        list[row.index] = ComEntry{row.name, row.flags, nullptr, row.wait};
+    return list;
 }
 
 } // namespace
 
-constinit ComEntry ComList[ComListSize] = {
-    /*  0 */ Entry("", "", 0),
-    /*  1 */ Entry("", "", 0),
-    /*  2 */ Entry("cancel", "", 2),
-    /*  3 */ Entry("cat", "", 0),
-    /*  4 */ Entry("chgrp", "", 0),
-    /*  5 */ Entry("chmod", "", 0),
-    /*  6 */ Entry("chown", "", 0),
-    /*  7 */ Entry("clear", "", 0),
-    /*  8 */ Entry("compress", "", 0),
-    /*  9 */ Entry("cp", "-p", 0),
-    /* 10 */ Entry("cp", "-pr", 0),
-    /* 11 */ Entry("cupsd", "", 0),
-    /* 12 */ Entry("id", "", 0),
-    /* 13 */ Entry("echo", "", 0),
-    /* 14 */ Entry("eject", "-f", 1),
-    /* 15 */ Entry("eject", "-q", 1),
-    /* 16 */ Entry("file", "", 0),
-    /* 17 */ Entry("ln", "", 0),
-    /* 18 */ Entry("lp", "", 0),
-    /* 19 */ Entry("lpc", "", 1),
-    /* 20 */ Entry("lpr", "", 0),
-    /* 21 */ Entry("lprm", "", 1),
-    /* 22 */ Entry("lpstat", "", 1),
-    /* 23 */ Entry("ls", "", 0),
-    /* 24 */ Entry("kill", "-KILL", 0),
-    /* 25 */ Entry("mv", "-f", 0),
-    /* 26 */ Entry("mkdir", "-p", 0),
-    /* 27 */ Entry("more", "", 0),
-    /* 28 */ Entry("ping", "", 0),
-    /* 29 */ Entry("rm", "-f", 0),
-    /* 30 */ Entry("rm", "-rf", 0),
-    /* 31 */ Entry("sh", "", 0),
-    /* 32 */ Entry("sleep", "", 0),
-    /* 33 */ Entry("tar", "cvfp", 0),
-    /* 34 */ Entry("tar", "xvfp", 0),
-    /* 35 */ Entry("touch", "", 0),
-    /* 36 */ Entry("uncompress", "", 0),
-    /* 37 */ Entry("whoami", "", 0),
-    /* 38 */ Entry("zcat", "", 0),
-    /* 39 */ Entry("uname", "", 0),
-    /* 40 */ Entry("sed", "", 0),
-    /* 41 */ Entry("du", "-s", 0),
-    /* 42 */ Entry("checkpc", "", 0),
-    /* 43 */ Entry("lpd", "", 0),
-    /* 44 */ Entry("pkgadd", "", 1),
-    /* 45 */ Entry("pkginfo", "", 0),
-    /* 46 */ Entry("pkgrm", "", 1),
-    /* 47 */ Entry("accept", "", 1),
-    /* 48 */ Entry("disable", "", 1),
-    /* 49 */ Entry("enable", "", 1),
-    /* 50 */ Entry("lpadmin", "", 1),
-    /* 51 */ Entry("lpfilter", "", 1),
-    /* 52 */ Entry("lpsched", "", 1),
-    /* 53 */ Entry("lpshut", "", 1),
-    /* 54 */ Entry("lpsystem", "", 1),
-    /* 55 */ Entry("ps", "-e", 0),
-    /* 56 */ Entry("bar", "", 0),
-    /* 57 */ Entry("df", "-b", 0),
-    /* 58 */ Entry("lpq", "-P", 0),
-    /* 59 */ Entry("ypcat", "", 0),
-    /* 60 */ Entry("reject", "", 1),
-    /* 61 */ Entry("pmadm", "", 1),
-    /* 62 */ Entry("sacadm", "", 1),
-    /* 63 */ Entry("volcheck", "", 0),
-    /* 64 */ Entry("capture", "", 0),
-    /* 65 */ Entry("lpset", "", 1),
-    /* 66 */ Entry("instnetpr", "", 1),
-    /* 67 */ Entry("piomkpq", "", 0),
-    /* 68 */ Entry("piomisc_ext", "", 0),
-    /* 69 */ Entry("piomisc_base", "", 0),
-    /* 70 */ Entry("lsallq", "", 0),
-    /* 71 */ Entry("mkque", "", 0),
-    /* 72 */ Entry("mkquedev", "", 0),
-    /* 73 */ Entry("rmque", "", 0),
-    /* 74 */ Entry("rmquedev", "", 0),
-    /* 75 */ Entry("piochdfq", "", 0),
-    /* 76 */ Entry("enq", "", 0),
-    /* 77 */ Entry("lsquedev", "", 0),
-    /* 78 */ Entry("lsque", "", 0),
-    /* 79 */ Entry("startsrc", "", 1),
-    /* 80 */ Entry("stopsrc", "", 0),
-    /* 81 */ Entry("lssrc", "", 0),
-    /* 82 */ Entry(nullptr, nullptr, 0),
-};
+constinit std::array<ComEntry, ComListSize> ComList = MakeComList();
 
 constinit char SearchPaths[SearchPathsSize] =
     "/usr/bin:/usr/ucb:/usr/sbin:/bin:/sbin:/usr/lib:/usr/lib/lp";
@@ -126,11 +159,6 @@ namespace {
 bool HasName(int index) {
     const char *name = ComList[index].name;
     return name != nullptr && name[0] != '\0';
-}
-
-bool HasPath(int index) {
-    const char *path = ComList[index].path;
-    return path != nullptr && path[0] != '\0';
 }
 
 bool IsTableCommand(int index) {
@@ -172,12 +200,12 @@ int FillCmdPaths(const char *directory) {
     // the names still missing, so an entry "x cp y" is no "cp".
     for (struct dirent *entry = readdir(dir); entry != nullptr; entry = readdir(dir))
         for (int k = CmdCancel; HasName(k); ++k)
-            if (!HasPath(k) && strcmp(ComList[k].name, entry->d_name) == 0)
+            if (!CmdHasPath(k) && strcmp(ComList[k].name, entry->d_name) == 0)
                 ComList[k].path = directory;
     closedir(dir);
 
     for (int k = CmdCancel; HasName(k); ++k)
-        if (!HasPath(k)) return 1;
+        if (!CmdHasPath(k)) return 1;
     return 0;
 }
 
@@ -228,7 +256,8 @@ void InitSysCmdList() {
 
     // The environment keeps pointing at the text: it is never released. The
     // trailing blank is part of the value as it always was.
-    if (HasPath(CmdSh)) putenv(SaveStr("SHELL=%s/%s ", ComList[CmdSh].path, ComList[CmdSh].name));
+    if (CmdHasPath(CmdSh))
+        putenv(SaveStr("SHELL=%s/%s ", ComList[CmdSh].path, ComList[CmdSh].name));
 
     if (flUseLog) {
         flSysCmdLog = 1;
@@ -238,16 +267,16 @@ void InitSysCmdList() {
 
 int TestCmd(int index) {
     if (!IsTableCommand(index)) return 0;
-    if (flInitSysCmd && !HasPath(index)) FillCmdPath(index);
-    return HasPath(index);
+    if (flInitSysCmd && !CmdHasPath(index)) FillCmdPath(index);
+    return CmdHasPath(index);
 }
 
 namespace {
 
 char *FormatCmd(int index, bool withFlags) {
     if (!IsTableCommand(index)) return nullptr;
-    if (flInitSysCmd && !HasPath(index)) FillCmdPath(index);
-    if (!HasPath(index)) return nullptr;
+    if (flInitSysCmd && !CmdHasPath(index)) FillCmdPath(index);
+    if (!CmdHasPath(index)) return nullptr;
 
     char line[CmdLineSize];
     TextBuilder text(line, sizeof line);

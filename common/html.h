@@ -134,6 +134,8 @@ extern HtmlPage *pCurrentPage;        // the page being built or shown
 HtmlFile *ParseHtmlFile(const char *name, const char *text);
 // The registered file of exactly this name; sets CurrentFile. Null if none.
 HtmlFile *FindHtmlFile(const char *name);
+// The first page of a file (its contents page); null for no file or no page.
+HtmlPage *HtmlFirstPage(HtmlFile *file);
 // The next tag at or after the file's cursor without its angle brackets
 // (both overwritten with terminators); the cursor moves past it. Null when
 // no "<" or no closing ">" follows.

@@ -113,6 +113,12 @@ struct BodyWriter {
 
     void Anchor(HtmlAnchor *anchor);
     void EndAnchor();
+    void PlaceTable();
+    bool LineBreak(HtmlBodyTag tag);
+    void ListItem();
+    void StartRow();
+    void StartCell();
+    void EndRow();
     void Table(HtmlItem *item);
     void MeasuredTable(HtmlTable *table);
     void Element(HtmlItem *item);
@@ -174,22 +180,30 @@ void BodyWriter::MeasuredTable(HtmlTable *table) {
     nColumn = table->nCol;
 }
 
-void BodyWriter::Element(HtmlItem *item) {
-    if (item->pTag == nullptr) {
-        Write(item->pValue, item->nLen, 0);
-        return;
-    }
-    switch (HtmlBodyTag tag = HtmlTagOf(item)) {
+// The table being written takes its place at the writer's position: its
+// frame is drawn there (measured before, filled after), and its cells are
+// written from the line below its top rule.
+void BodyWriter::PlaceTable() {
+    pTable->nRow = nLine;
+    pTable->nCol = nColumn;
+    DrawTableArea(pFile, pTable);
+    nRowStart = ++nLine;
+    nCellStart = pTable->nCol + pTable->nPadding + 1;
+}
+
+// The line breaks that tags of running text make; false for other tags.
+bool BodyWriter::LineBreak(HtmlBodyTag tag) {
+    switch (tag) {
     case TagP:
         if (pTable == nullptr) NewLines(2);
-        break;
+        return true;
     case TagEndP:
         if (pTable == nullptr) NewLine();
-        break;
+        return true;
     case TagEndOl:
         flOrdered = false;
         NewLine();
-        break;
+        return true;
     case TagBr:
     case TagH1:
     case TagH2:
@@ -199,7 +213,7 @@ void BodyWriter::Element(HtmlItem *item) {
     case TagH6:
     case TagDiv:
         NewLine();
-        break;
+        return true;
     case TagEndH1:
     case TagEndH2:
     case TagEndH3:
@@ -208,7 +222,49 @@ void BodyWriter::Element(HtmlItem *item) {
     case TagEndH6:
     case TagEndDiv:
         NewLines(2);
-        break;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void BodyWriter::ListItem() {
+    if (!flOrdered) return;
+    NewLine();
+    char number[32];
+    int len = snprintf(number, sizeof number, "   %i. ", ++nItemNumber);
+    Write(number, len, 0);
+}
+
+void BodyWriter::StartRow() {
+    if (pTable == nullptr) return;
+    nCell = -1;
+    nCellStart = pTable->nCol + pTable->nPadding + 1;
+    nRowStart = nLine;
+    nColumn = pTable->nCol + 1;
+}
+
+void BodyWriter::StartCell() {
+    if (pTable == nullptr) return;
+    nLine = nRowStart;
+    if (++nCell > 0) nCellStart += ColumnWidth(nCell - 1) + 2 * pTable->nPadding + 1;
+    nColumn = nCellStart;
+}
+
+void BodyWriter::EndRow() {
+    if (pTable == nullptr) return;
+    nLine = nRowStart + RowHeight(nRow) + 1;
+    ++nRow;
+}
+
+void BodyWriter::Element(HtmlItem *item) {
+    if (item->pTag == nullptr) {
+        Write(item->pValue, item->nLen, 0);
+        return;
+    }
+    const HtmlBodyTag tag = HtmlTagOf(item);
+    if (LineBreak(tag)) return;
+    switch (tag) {
     case TagA:
         Anchor(item->pAnchor);
         break;
@@ -220,30 +276,16 @@ void BodyWriter::Element(HtmlItem *item) {
         nItemNumber = 0;
         break;
     case TagLi:
-        if (flOrdered) {
-            NewLine();
-            char number[32];
-            int len = snprintf(number, sizeof number, "   %i. ", ++nItemNumber);
-            Write(number, len, 0);
-        }
+        ListItem();
         break;
     case TagTr:
-        if (pTable == nullptr) break;
-        nCell = -1;
-        nCellStart = pTable->nCol + pTable->nPadding + 1;
-        nRowStart = nLine;
-        nColumn = pTable->nCol + 1;
+        StartRow();
         break;
     case TagTd:
-        if (pTable == nullptr) break;
-        nLine = nRowStart;
-        if (++nCell > 0) nCellStart += ColumnWidth(nCell - 1) + 2 * pTable->nPadding + 1;
-        nColumn = nCellStart;
+        StartCell();
         break;
     case TagEndTr:
-        if (pTable == nullptr) break;
-        nLine = nRowStart + RowHeight(nRow) + 1;
-        ++nRow;
+        EndRow();
         break;
     case TagTable:
         Table(item);
@@ -255,8 +297,112 @@ void BodyWriter::Element(HtmlItem *item) {
             MeasuredTable(item->pTable);
         break;
     default: // b, /b, font, /font, /td, /li, img and unknown tags
-        (void)tag;
         break;
+    }
+}
+
+// Where each line of the image lands in the compacted text.
+struct LineIndex {
+    const int nLines;
+    ScopedMem<int64_t> Offsets; // per line: where its text starts in the result
+    ScopedMem<int64_t> Lengths; // per line: its length; -1 for a line passed over
+    int64_t nTotal = 0;         // the result's length, line feeds included
+
+    explicit LineIndex(int lines)
+        : nLines(lines),
+          Offsets(static_cast<int64_t *>(GetMem(size_t(lines + 1) * sizeof(int64_t)))),
+          Lengths(static_cast<int64_t *>(GetMem(size_t(lines + 1) * sizeof(int64_t)))) {
+        if (!Offsets || !Lengths) SysError("%s", OutOfMem);
+    }
+    int64_t *Offset() const { return Offsets.get(); }
+    int64_t *Length() const { return Lengths.get(); }
+};
+
+int64_t ImageCapacity(const HtmlPage *page) {
+    return int64_t(page->nImageLines) * HtmlLineWidth;
+}
+
+// First pass: where each line's text starts in the result. A text longer
+// than a line has run into the following lines, which are passed over;
+// their offsets lie inside that text.
+void IndexLines(const HtmlPage *page, LineIndex &index) {
+    const int64_t capacity = ImageCapacity(page);
+    const char *image = page->pImage;
+    int64_t *offset = index.Offset();
+    int64_t *length = index.Length();
+    int64_t total = 0;
+    for (int i = 0; i < index.nLines;) {
+        int64_t start = int64_t(i) * HtmlLineWidth;
+        int64_t len = 0;
+        if (start < capacity) {
+            const char *nul =
+                static_cast<const char *>(memchr(image + start, 0, size_t(capacity - start)));
+            len = (nul != nullptr ? nul - image : capacity) - start;
+        }
+        offset[i] = total;
+        length[i] = len;
+        total += len + 1;
+        int next = int((start + len) / HtmlLineWidth) + 1;
+        for (int k = i + 1; k < next && k < index.nLines; ++k) {
+            offset[k] = offset[i] + int64_t(k - i) * HtmlLineWidth;
+            length[k] = -1; // passed over
+        }
+        i = next;
+    }
+    index.nTotal = total;
+}
+
+// Second pass: the text itself. A line's text never starts after its place
+// in the image and is never longer than the lines it takes there, so an
+// image of ordinary size is compacted in place, front to back, and then
+// shrunk: no block is mapped for the text only to unmap the image's. A
+// larger image has a dedicated block, which would stay that size; its text
+// goes to a block of its own. The image is then the page's no longer when
+// it became the text.
+char *CompactLines(HtmlPage *page, const LineIndex &index) {
+    const int64_t capacity = ImageCapacity(page);
+    const int64_t total = index.nTotal;
+    const char *image = page->pImage;
+    const bool inPlace = capacity < MemBlockSize && total < capacity;
+    auto *text = inPlace ? page->pImage : static_cast<char *>(GetMem(size_t(total) + 1));
+    if (text == nullptr) SysError("%s", OutOfMem);
+    for (int i = 0; i < index.nLines; ++i) {
+        const int64_t offset = index.Offset()[i];
+        const int64_t length = index.Length()[i];
+        if (length < 0) continue;
+        memmove(text + offset, image + int64_t(i) * HtmlLineWidth, size_t(length));
+        text[offset + length] = '\n';
+    }
+    if (!inPlace) return text;
+    // What is left of the image behind the text, up to the end of the unit
+    // that the shrunk block keeps, must not show.
+    memset(text + total, 0, size_t(std::min<int64_t>(capacity - total, 2 * MemUnitSize)));
+    page->pImage = nullptr; // the block is the text's now
+    if (char *shrunk = static_cast<char *>(AdjustMem(text, size_t(total) + 1))) text = shrunk;
+    return text;
+}
+
+// Runs keep the line breaks written in the page, so the text's lines are
+// counted in the text itself.
+int CountTextLines(const char *text) {
+    int lines = 0;
+    for (const char *p = text; (p = strchr(p, '\n')) != nullptr; ++p)
+        ++lines;
+    return lines;
+}
+
+// Each anchor's image position becomes its offsets in the compacted text.
+void PlaceAnchors(HtmlPage *page, const LineIndex &index) {
+    const int64_t total = index.nTotal;
+    for (ListLink *link = page->Links.pFirst; link != nullptr; link = link->pNext) {
+        HtmlAnchor *anchor = *static_cast<HtmlAnchor **>(link->pData);
+        int64_t at = int64_t(anchor->nStart) * HtmlLineWidth + anchor->nEnd;
+        int64_t atLine = at / HtmlLineWidth;
+        int64_t offset =
+            atLine < index.nLines ? index.Offset()[atLine] + at % HtmlLineWidth : total;
+        offset = std::clamp<int64_t>(offset, 0, total);
+        anchor->nStart = int(offset);
+        anchor->nEnd = int(std::min<int64_t>(offset + anchor->nWidth, total));
     }
 }
 
@@ -359,12 +505,7 @@ void BuildTextBody(HtmlFile *file, HtmlTable *table, int line, int column) {
             return;
         }
         ++HtmlTableDepth;
-        table->nRow = line;
-        table->nCol = column;
-        DrawTableArea(file, table);
-        writer.nLine = line + 1;
-        writer.nRowStart = writer.nLine;
-        writer.nCellStart = column + table->nPadding + 1;
+        writer.PlaceTable();
         item = static_cast<HtmlItem *>(ListWalk(body, 1));
     } else {
         item = static_cast<HtmlItem *>(ListWalk(body, 0));
@@ -392,78 +533,13 @@ void PrintTextImage(HtmlFile *file) {
     if (page->pImage == nullptr) return;
 
     // Lines to compact: every line the body reached or wrote.
-    const int lines = std::min(std::max(page->nLines, page->nLinesWritten), HtmlMaxImageLines);
-    const int64_t capacity = int64_t(page->nImageLines) * HtmlLineWidth;
-    const char *image = page->pImage;
-    auto *lineOffset = static_cast<int64_t *>(GetMem(size_t(lines + 1) * sizeof(int64_t)));
-    auto *lineLength = static_cast<int64_t *>(GetMem(size_t(lines + 1) * sizeof(int64_t)));
-    if (lineOffset == nullptr || lineLength == nullptr) SysError("%s", OutOfMem);
-
-    // First pass: where each line's text starts in the result. A text longer
-    // than a line has run into the following lines, which are passed over;
-    // their offsets lie inside that text.
-    int64_t total = 0;
-    for (int i = 0; i < lines;) {
-        int64_t start = int64_t(i) * HtmlLineWidth;
-        int64_t len = 0;
-        if (start < capacity) {
-            const char *nul =
-                static_cast<const char *>(memchr(image + start, 0, size_t(capacity - start)));
-            len = (nul != nullptr ? nul - image : capacity) - start;
-        }
-        lineOffset[i] = total;
-        lineLength[i] = len;
-        total += len + 1;
-        int next = int((start + len) / HtmlLineWidth) + 1;
-        for (int k = i + 1; k < next && k < lines; ++k) {
-            lineOffset[k] = lineOffset[i] + int64_t(k - i) * HtmlLineWidth;
-            lineLength[k] = -1; // passed over
-        }
-        i = next;
-    }
-
-    // Second pass: the text itself. A line's text never starts after its
-    // place in the image and is never longer than the lines it takes there,
-    // so an image of ordinary size is compacted in place, front to back, and
-    // then shrunk: no block is mapped for the text only to unmap the image's.
-    // A larger image has a dedicated block, which would stay that size; its
-    // text goes to a block of its own.
-    const bool inPlace = capacity < MemBlockSize && total < capacity;
-    auto *text = inPlace ? page->pImage : static_cast<char *>(GetMem(size_t(total) + 1));
-    if (text == nullptr) SysError("%s", OutOfMem);
-    for (int i = 0; i < lines; ++i) {
-        if (lineLength[i] < 0) continue;
-        memmove(text + lineOffset[i], image + int64_t(i) * HtmlLineWidth, size_t(lineLength[i]));
-        text[lineOffset[i] + lineLength[i]] = '\n';
-    }
-    if (inPlace) {
-        // What is left of the image behind the text, up to the end of the
-        // unit that the shrunk block keeps, must not show.
-        memset(text + total, 0, size_t(std::min<int64_t>(capacity - total, 2 * MemUnitSize)));
-        page->pImage = nullptr; // the block is the text's now
-        if (char *shrunk = static_cast<char *>(AdjustMem(text, size_t(total) + 1))) text = shrunk;
-    }
-    // Runs keep the line breaks written in the page, so the text's lines
-    // are counted in the text itself.
-    int outLines = 0;
-    for (const char *p = text; (p = strchr(p, '\n')) != nullptr; ++p)
-        ++outLines;
-
-    for (ListLink *link = page->Links.pFirst; link != nullptr; link = link->pNext) {
-        HtmlAnchor *anchor = *static_cast<HtmlAnchor **>(link->pData);
-        int64_t at = int64_t(anchor->nStart) * HtmlLineWidth + anchor->nEnd;
-        int64_t atLine = at / HtmlLineWidth;
-        int64_t offset = atLine < lines ? lineOffset[atLine] + at % HtmlLineWidth : total;
-        offset = std::clamp<int64_t>(offset, 0, total);
-        anchor->nStart = int(offset);
-        anchor->nEnd = int(std::min<int64_t>(offset + anchor->nWidth, total));
-    }
-
-    PutMem(lineOffset);
-    PutMem(lineLength);
+    LineIndex index(std::min(std::max(page->nLines, page->nLinesWritten), HtmlMaxImageLines));
+    IndexLines(page, index);
+    char *text = CompactLines(page, index);
+    PlaceAnchors(page, index);
     PutMem(page->pImage);
     page->pImage = text;
     page->nImageLines = 0;
-    page->nLines = outLines;
+    page->nLines = CountTextLines(text);
     page->flTextReady = 1;
 }

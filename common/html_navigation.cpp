@@ -22,10 +22,6 @@ HtmlFile *ShownFile() {
     return aFile[CurrentFile];
 }
 
-HtmlPage *FirstPage(HtmlFile *file) {
-    return file != nullptr ? static_cast<HtmlPage *>(ListFindItemN(&file->Pages, 1)) : nullptr;
-}
-
 // Set flBuildingFile for the life of one operation.
 struct BuildingFile {
     uint8_t flSaved = flBuildingFile;
@@ -117,7 +113,7 @@ void ProcessLink(HtmlAnchor *anchor) {
         }
     }
     if (HtmlFile *file = FindHtmlFile(link)) {
-        pCurrentPage = FirstPage(file);
+        pCurrentPage = HtmlFirstPage(file);
         return;
     }
     if (char *beside = BesideShownFile(link)) {
@@ -147,7 +143,7 @@ int HtmlSetHistory(int mode) {
         HistoryI = 0;
         if (FileIndex > 0) {
             CurrentFile = 0;
-            pCurrentPage = FirstPage(aFile[0]);
+            pCurrentPage = HtmlFirstPage(aFile[0]);
         }
     } else if (mode == -1) {
         const HtmlHistoryEntry &entry = History[--HistoryI];

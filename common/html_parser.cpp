@@ -157,6 +157,72 @@ struct TextRun {
     }
 };
 
+// The character reference at in, which starts with "&": the bytes it takes
+// (0 when it is none known here) and its character in ch ('\0' for one that
+// is dropped). "&#" and decimal digits give the code modulo 256; the
+// reference ends at its ";", and one that is missing before the next tag
+// does not swallow the text after it. "&quot;" (any case) is the double
+// quote; a name of HTMLKeys with its ";" within the next 15 characters the
+// character of that name.
+int CharacterReference(const char *in, char *ch) {
+    if (in[1] == '#') {
+        const char *p = in + 2;
+        unsigned code = 0;
+        while (*p >= '0' && *p <= '9')
+            code = (code * 10 + unsigned(*p++ - '0')) % 256;
+        const char *semicolon = p + strcspn(p, ";<");
+        if (*semicolon == ';') p = semicolon + 1;
+        *ch = static_cast<char>(code); // code 0 would cut the run: dropped
+        return int(p - in);
+    }
+    if (strncasecmp(in + 1, "quot;", 5) == 0) {
+        *ch = '"';
+        return 6;
+    }
+    int len = 0;
+    for (int i = 1; i <= kReferenceLookAhead && in[i] != '\0'; ++i) {
+        if (in[i] == ';') {
+            len = i;
+            break;
+        }
+    }
+    unsigned char named = len > 1 ? NamedReference(in + 1, len) : 0;
+    *ch = static_cast<char>(named);
+    return named != 0 ? len + 1 : 0;
+}
+
+// An "&" at in: a reference adds its character to the run; any other "&"
+// is ordinary text inside a run and dropped at its start.
+void TakeReference(TextRun &run, char *&in) {
+    char ch = '\0';
+    if (int len = CharacterReference(in, &ch)) {
+        if (ch != '\0') run.Put(in, ch);
+        in += len;
+        return;
+    }
+    if (run.pStart != nullptr) run.Put(in, '&');
+    ++in;
+}
+
+// The tag at in (its "<"): it becomes an item of list and in moves past its
+// ">". false when it closes the list ("/" + endTag, any case; in is then
+// past it) or has no ">" (an unclosed tag ends the text: in at its end).
+bool TakeTag(List *list, char *&in, const char *endTag) {
+    char *close = strchr(in + 1, '>');
+    if (close == nullptr) {
+        in += strlen(in);
+        return false;
+    }
+    *close = '\0';
+    char *name;
+    char *attributes;
+    SplitTag(in + 1, &name, &attributes);
+    in = close + 1;
+    if (name[0] == '/' && endTag != nullptr && strcasecmp(name + 1, endTag) == 0) return false;
+    AddAtribute(list, name, attributes);
+    return true;
+}
+
 // Read a help file whole into a new block (the registry owns it). None for
 // a missing, unreadable or empty file. Short of memory the program ends, as
 // the layout does: a help page comes out whole or not at all.
@@ -242,6 +308,24 @@ void ParsePages(HtmlFile *file) {
     }
 }
 
+// The file takes the next slot of the registry, and each of its pages is
+// laid out in turn.
+void RegisterFile(HtmlFile *file) {
+    aFile[FileIndex] = file;
+    CurrentFile = FileIndex++;
+    for (auto *page = static_cast<HtmlPage *>(ListWalk(&file->Pages, 0)); page != nullptr;
+         page = static_cast<HtmlPage *>(ListWalk(&file->Pages, 1))) {
+        pCurrentPage = page;
+        PrintTextImage(file);
+    }
+}
+
+// The file's first page becomes current, then its target when one is named.
+void OpenAtTarget(HtmlFile *file, const char *target) {
+    pCurrentPage = HtmlFirstPage(file);
+    if (*target != '\0') GoToTarget(target);
+}
+
 } // namespace
 
 constinit const std::array<int, 97> HTMLKeySizes = kKeySizes;
@@ -263,6 +347,10 @@ int HtmlFindKey(const char *name, const char *list) {
         entry = end + 1;
     }
     return 0;
+}
+
+HtmlPage *HtmlFirstPage(HtmlFile *file) {
+    return file != nullptr ? static_cast<HtmlPage *>(ListFindItemN(&file->Pages, 1)) : nullptr;
 }
 
 HtmlFile *FindHtmlFile(const char *name) {
@@ -308,64 +396,15 @@ void ParseHtml(HtmlFile *file, List *list, const char *endTag) {
             // Only the first of a row of white space survives, and only inside a run.
             if (run.pStart != nullptr && !run.flLastSpace) run.Put(in, c);
             ++in;
-            continue;
-        }
-        if (c == '<') {
+        } else if (c == '<') {
             run.Close(list);
-            char *close = strchr(in + 1, '>');
-            if (close == nullptr) { // an unclosed tag ends the text
-                in += strlen(in);
-                break;
-            }
-            *close = '\0';
-            char *name;
-            char *attributes;
-            SplitTag(in + 1, &name, &attributes);
-            in = close + 1;
-            if (name[0] == '/' && endTag != nullptr && strcasecmp(name + 1, endTag) == 0) break;
-            AddAtribute(list, name, attributes);
-            continue;
-        }
-        if (c == '&' && in[1] == '#') {
-            // Decimal code, taken modulo 256 as it is read; code 0 would cut
-            // the run and is dropped.
-            char *p = in + 2;
-            unsigned code = 0;
-            while (*p >= '0' && *p <= '9')
-                code = (code * 10 + unsigned(*p++ - '0')) % 256;
-            // The reference ends at its ";"; one that is missing before the
-            // next tag does not swallow the text after it.
-            char *semicolon = p + strcspn(p, ";<");
-            if (*semicolon == ';') p = semicolon + 1;
-            if (code != 0) run.Put(in, static_cast<char>(code));
-            in = p;
-            continue;
-        }
-        if (c == '&') {
-            if (strncasecmp(in + 1, "quot;", 5) == 0) {
-                run.Put(in, '"');
-                in += 6;
-                continue;
-            }
-            int len = 0;
-            for (int i = 1; i <= kReferenceLookAhead && in[i] != '\0'; ++i) {
-                if (in[i] == ';') {
-                    len = i;
-                    break;
-                }
-            }
-            if (unsigned char ch = len > 1 ? NamedReference(in + 1, len) : 0) {
-                run.Put(in, static_cast<char>(ch));
-                in += len + 1;
-                continue;
-            }
-            // Not a reference: ordinary text inside a run, dropped at its start.
-            if (run.pStart != nullptr) run.Put(in, c);
+            if (!TakeTag(list, in, endTag)) break;
+        } else if (c == '&') {
+            TakeReference(run, in);
+        } else {
+            run.Put(in, c);
             ++in;
-            continue;
         }
-        run.Put(in, c);
-        ++in;
     }
     // A run still open at the end of the text is not kept.
     file->pCursor = in;
@@ -378,31 +417,25 @@ HtmlFile *ParseHtmlFile(const char *name, const char *text) {
     std::string_view whole(name);
     size_t hash = whole.find('#');
     std::string_view target = hash == std::string_view::npos ? "" : whole.substr(hash + 1);
-    char *fileName = CopyPart(whole.substr(0, hash));
-    char *targetName = CopyPart(target);
+    ScopedMem fileName(CopyPart(whole.substr(0, hash)));
+    ScopedMem targetName(CopyPart(target));
 
-    HtmlFile *file = FindHtmlFile(fileName);
+    HtmlFile *file = FindHtmlFile(fileName.get());
     if (file != nullptr && file->Pages.nCount > 0) {
         // Already loaded: not read again; a target is followed as for a
         // file loaded just now.
-        PutMem(fileName);
-        pCurrentPage = static_cast<HtmlPage *>(ListFindItemN(&file->Pages, 1));
-        if (*targetName != '\0') GoToTarget(targetName);
-        PutMem(targetName);
+        fileName.reset();
+        OpenAtTarget(file, targetName.get());
         return file;
     }
 
     char *content = nullptr;
     if (FileIndex < HtmlMaxFiles)
-        content = text != nullptr ? SaveStr_(text) : ReadHelpFile(fileName);
-    if (content == nullptr) {
-        PutMem(fileName);
-        PutMem(targetName);
-        return nullptr;
-    }
+        content = text != nullptr ? SaveStr_(text) : ReadHelpFile(fileName.get());
+    if (content == nullptr) return nullptr;
     file = static_cast<HtmlFile *>(GetMem(sizeof(HtmlFile)));
     if (file == nullptr) SysError("%s", OutOfMem);
-    file->pName = fileName;
+    file->pName = fileName.release();
     file->pContent = content;
     file->pCursor = content;
 
@@ -412,21 +445,11 @@ HtmlFile *ParseHtmlFile(const char *name, const char *text) {
     ParsePages(file);
     if (file->Pages.nCount == 0) {
         FreeFile(file);
-        PutMem(targetName);
         pCurrentPage = shown;
         return nullptr;
     }
-
-    aFile[FileIndex] = file;
-    CurrentFile = FileIndex++;
-    for (auto *page = static_cast<HtmlPage *>(ListWalk(&file->Pages, 0)); page != nullptr;
-         page = static_cast<HtmlPage *>(ListWalk(&file->Pages, 1))) {
-        pCurrentPage = page;
-        PrintTextImage(file);
-    }
-    pCurrentPage = static_cast<HtmlPage *>(ListFindItemN(&file->Pages, 1));
-    if (*targetName != '\0') GoToTarget(targetName);
-    PutMem(targetName);
+    RegisterFile(file);
+    OpenAtTarget(file, targetName.get());
     return file;
 }
 

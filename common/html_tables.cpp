@@ -1,6 +1,8 @@
-// html: tables in three passes: count the rows and columns, measure the
-// cells (nested tables first), then draw the frame into which the layout
-// writes the cells.
+// html: tables in passes. GetTextTable counts the rows and columns
+// (CountTable), measures the cells (MeasureCells; nested tables first) and
+// sizes the table (SizeTable); the layout then places it (PlaceTable in
+// html_layout.cpp), DrawTableArea draws its frame, and the layout writes the
+// cells into it.
 #include "html.h"
 
 #include "MemMgr.h"
@@ -153,6 +155,155 @@ void DrawFrameLine(HtmlPage *page, const HtmlTable *table, int line, char end, c
     HtmlImagePut(page, line, int64_t(table->nCol) + width - 1, nullptr, 1, end);
 }
 
+// The total width a table's own attributes give it: a percentage of the
+// room the table is placed in (ignored where that is unknown), or pixels
+// less the padding, spacing and rules.
+struct GivenWidth {
+    bool flGiven = false;
+    int nWidth = 0;
+};
+
+GivenWidth GivenTotalWidth(const TableAttributes &a, const TableShape &shape, int availableWidth) {
+    GivenWidth given;
+    if (!a.flWidth) return given;
+    int64_t w = HtmlAttrNumber(a.Width);
+    if (strchr(a.Width, '%') != nullptr) {
+        if (availableWidth > 0) {
+            given.flGiven = true;
+            given.nWidth = ClampWidth(int64_t(availableWidth) * w / 100);
+        }
+        return given;
+    }
+    int64_t n = shape.nCols;
+    given.flGiven = true;
+    given.nWidth =
+        ClampWidth((w - 2 * n * a.nPadding - (n + 1) * a.nSpacing - (n + 1) * a.nBorder) /
+                   HtmlPixelsPerColumn);
+    return given;
+}
+
+// What measuring the cells of one table collects: the lines of each row,
+// the text columns of each column, and the column widths the page fixes.
+struct CellMeasure {
+    const int nRows;
+    const int nCols;
+    int *pHeights;
+    int *pWidths;
+    ScopedMem<int> FixedWidths; // -1 = none fixed
+    int nRow = 0;
+    int nCell = -1; // before the first "td" of a row
+    int64_t nLineCount = 0;
+
+    CellMeasure(int rows, int cols)
+        : nRows(rows), nCols(cols), pHeights(NewInts(rows, 0)), pWidths(NewInts(cols, 0)),
+          FixedWidths(NewInts(cols, -1)) {}
+
+    bool InCell() const { return nCell >= 0 && nCell < nCols; }
+    int FixedWidth() const {
+        return InCell() && FixedWidths.get()[nCell] >= 0 ? FixedWidths.get()[nCell] : 0;
+    }
+    void AddLines(int64_t n) {
+        nLineCount += n;
+        if (nRow < nRows)
+            pHeights[nRow] = ClampHeight(std::max<int64_t>(pHeights[nRow], nLineCount));
+    }
+    void Text(const HtmlItem *run) {
+        if (!InCell()) return;
+        pWidths[nCell] = std::max(pWidths[nCell], ClampWidth(run->nLen));
+        AddLines(1);
+    }
+    void Nested(const HtmlTable *nested) {
+        if (nested == nullptr || !InCell()) return;
+        pWidths[nCell] = std::max(pWidths[nCell], nested->nTotalWidth);
+        AddLines(nested->nTotalHeight);
+    }
+    void StartRow() {
+        if (nRow < nRows) pHeights[nRow] = 0;
+        nLineCount = 0;
+        nCell = -1;
+    }
+    // A "td" whose "width" fixes its column, once the table's width is known.
+    void StartCell(const HtmlItem *td, const GivenWidth &given, int padding) {
+        ++nCell;
+        if (!given.flGiven || !InCell() || td->nLen == 0 || FixedWidths.get()[nCell] >= 0) return;
+        char value[TokenBufSize];
+        if (!FindWidth(td->pValue, value)) return;
+        int64_t w = HtmlAttrNumber(value);
+        FixedWidths.get()[nCell] =
+            strchr(value, '%') != nullptr
+                ? ClampWidth(int64_t(given.nWidth) * w / 100 - 2 * padding - 1)
+                : ClampWidth(w / HtmlPixelsPerColumn);
+    }
+    void EndRow() {
+        if (nRow < nRows && pHeights[nRow] == 0) pHeights[nRow] = ClampHeight(nLineCount);
+        ++nRow;
+    }
+};
+
+// Walk the table's elements from the body walk position through its
+// "/table"; nested tables are measured (and so consumed) on the way.
+void MeasureCells(HtmlFile *file, List *body, int padding, const GivenWidth &given,
+                  CellMeasure &cells) {
+    ++HtmlTableDepth;
+    for (auto *it = static_cast<HtmlItem *>(ListWalk(body, 1)); it != nullptr;
+         it = static_cast<HtmlItem *>(ListWalk(body, 1))) {
+        if (it->pTag == nullptr) {
+            cells.Text(it);
+            continue;
+        }
+        HtmlBodyTag tag = HtmlTagOf(it);
+        if (tag == TagEndTable) break;
+        switch (tag) {
+        case TagTr:
+            cells.StartRow();
+            break;
+        case TagTd:
+            cells.StartCell(it, given, padding);
+            break;
+        case TagEndTd:
+            cells.nLineCount = 0;
+            break;
+        case TagTable:
+            cells.Nested(GetTextTable(file, it, cells.FixedWidth()));
+            break;
+        case TagFitab:
+            HtmlSkipTable(body);
+            cells.Nested(it->pTable);
+            break;
+        case TagEndTr:
+            cells.EndRow();
+            break;
+        default:
+            break;
+        }
+    }
+    --HtmlTableDepth;
+}
+
+// The final sizes. A column is never narrower than its text (or than the
+// page fixed it), or the text would overwrite the rule after it: a given
+// total width narrower than the columns grows to hold them; a wider one
+// widens the last column.
+void SizeTable(HtmlTable *table, const GivenWidth &given, CellMeasure &cells) {
+    const int cols = cells.nCols;
+    int *widths = cells.pWidths;
+    int64_t sum = int64_t(cols) * 2 * table->nPadding + cols + 1;
+    for (int c = 0; c < cols; ++c) {
+        if (given.flGiven && cells.FixedWidths.get()[c] >= 0)
+            widths[c] = std::max(widths[c], cells.FixedWidths.get()[c]);
+        sum += widths[c];
+    }
+    int64_t height = cells.nRows + 1;
+    for (int r = 0; r < cells.nRows; ++r)
+        height += cells.pHeights[r];
+    table->nTotalWidth = given.flGiven ? std::max(given.nWidth, ClampWidth(sum)) : ClampWidth(sum);
+    table->nTotalHeight = ClampHeight(height);
+    table->pRowHeights = cells.pHeights;
+    table->pColWidths = widths;
+    table->nRows = cells.nRows;
+    table->nCols = cols;
+}
+
 } // namespace
 
 int HtmlAttrNumber(const char *value) {
@@ -218,119 +369,14 @@ HtmlTable *GetTextTable(HtmlFile *file, HtmlItem *item, int availableWidth) {
     }
 
     const TableShape shape = CountTable(body);
-    const int cols = std::min(shape.nCols, HtmlMaxTableCols);
-    const int rows = std::min(shape.nRows, HtmlMaxTableRows);
     table->flBorder = attributes.flBorder;
     table->nSpacing = std::min(attributes.nSpacing / HtmlPixelsPerColumn, HtmlMaxCellPadding);
     table->nPadding = std::min(attributes.nPadding / HtmlPixelsPerColumn, HtmlMaxCellPadding);
-
-    // The total width, when the page gives one: a percentage of the room
-    // the table is placed in (ignored where that is unknown), or pixels
-    // less the padding, spacing and rules.
-    bool hasTotal = false;
-    int total = 0;
-    if (attributes.flWidth) {
-        int64_t w = HtmlAttrNumber(attributes.Width);
-        if (strchr(attributes.Width, '%') != nullptr) {
-            if (availableWidth > 0) {
-                hasTotal = true;
-                total = ClampWidth(int64_t(availableWidth) * w / 100);
-            }
-        } else {
-            int64_t n = shape.nCols;
-            hasTotal = true;
-            total = ClampWidth((w - 2 * n * attributes.nPadding - (n + 1) * attributes.nSpacing -
-                                (n + 1) * attributes.nBorder) /
-                               HtmlPixelsPerColumn);
-        }
-    }
-
-    int *heights = NewInts(rows, 0);
-    int *widths = NewInts(cols, 0);
-    int *fixed = NewInts(cols, -1); // column widths the page fixes; -1 = none
-    int row = 0;
-    int cell = -1;
-    int64_t lineCount = 0;
-    auto inCell = [&] { return cell >= 0 && cell < cols; };
-    auto addLines = [&](int64_t n) {
-        lineCount += n;
-        if (row < rows) heights[row] = ClampHeight(std::max<int64_t>(heights[row], lineCount));
-    };
-    auto addNested = [&](const HtmlTable *nested) {
-        if (nested == nullptr || !inCell()) return;
-        widths[cell] = std::max(widths[cell], nested->nTotalWidth);
-        addLines(nested->nTotalHeight);
-    };
-
-    ++HtmlTableDepth;
-    for (auto *it = static_cast<HtmlItem *>(ListWalk(body, 1)); it != nullptr;
-         it = static_cast<HtmlItem *>(ListWalk(body, 1))) {
-        if (it->pTag == nullptr) {
-            if (!inCell()) continue;
-            widths[cell] = std::max(widths[cell], ClampWidth(it->nLen));
-            addLines(1);
-            continue;
-        }
-        HtmlBodyTag tag = HtmlTagOf(it);
-        if (tag == TagEndTable) break;
-        switch (tag) {
-        case TagTr:
-            if (row < rows) heights[row] = 0;
-            lineCount = 0;
-            cell = -1;
-            break;
-        case TagTd: {
-            ++cell;
-            char value[TokenBufSize];
-            if (!hasTotal || !inCell() || it->nLen == 0 || fixed[cell] >= 0) break;
-            if (!FindWidth(it->pValue, value)) break;
-            int64_t w = HtmlAttrNumber(value);
-            fixed[cell] = strchr(value, '%') != nullptr
-                              ? ClampWidth(int64_t(total) * w / 100 - 2 * table->nPadding - 1)
-                              : ClampWidth(w / HtmlPixelsPerColumn);
-            break;
-        }
-        case TagEndTd:
-            lineCount = 0;
-            break;
-        case TagTable:
-            addNested(GetTextTable(file, it, inCell() && fixed[cell] >= 0 ? fixed[cell] : 0));
-            break;
-        case TagFitab:
-            HtmlSkipTable(body);
-            addNested(it->pTable);
-            break;
-        case TagEndTr:
-            if (row < rows && heights[row] == 0) heights[row] = ClampHeight(lineCount);
-            ++row;
-            break;
-        default:
-            break;
-        }
-    }
-    --HtmlTableDepth;
-
-    // A column is never narrower than its text (or than the page fixed it),
-    // or the text would overwrite the rule after it: a given total width
-    // narrower than the columns grows to hold them; a wider one widens the
-    // last column.
-    int64_t sum = int64_t(cols) * 2 * table->nPadding + cols + 1;
-    for (int c = 0; c < cols; ++c) {
-        if (hasTotal && fixed[c] >= 0) widths[c] = std::max(widths[c], fixed[c]);
-        sum += widths[c];
-    }
-    total = hasTotal ? std::max(total, ClampWidth(sum)) : ClampWidth(sum);
-    int64_t height = rows + 1;
-    for (int r = 0; r < rows; ++r)
-        height += heights[r];
-    PutMem(fixed);
-
-    table->nTotalWidth = total;
-    table->nTotalHeight = ClampHeight(height);
-    table->pRowHeights = heights;
-    table->pColWidths = widths;
-    table->nRows = rows;
-    table->nCols = cols;
+    const GivenWidth given = GivenTotalWidth(attributes, shape, availableWidth);
+    CellMeasure cells(std::min(shape.nRows, HtmlMaxTableRows),
+                      std::min(shape.nCols, HtmlMaxTableCols));
+    MeasureCells(file, body, table->nPadding, given, cells);
+    SizeTable(table, given, cells);
     return table;
 }
 

@@ -22,6 +22,7 @@
 // (utils_edit.cpp, utils_getline.cpp); the raw command form (utils_raw.cpp).
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -60,6 +61,12 @@ inline char *const pTokenEol = reinterpret_cast<char *>(intptr_t(-1));
 [[gnu::format(printf, 1, 2)]] char *SaveStr__(const char *format, ...);
 // Plain copy of text, never read as a format; none for an absent text.
 char *SaveStr_(const char *text);
+// SaveStr on an argument list, for formatting functions of their own
+// (args is used up, as by vsnprintf: va_copy it to format twice).
+[[gnu::format(printf, 1, 0)]] char *VSaveStr(const char *format, va_list args);
+// The same, yielding none when memory runs out instead of ending the
+// program: for reports that must get out even then.
+[[gnu::format(printf, 1, 0)]] char *VSaveStrOrNone(const char *format, va_list args);
 
 // Start the shared scan at text (sets szIn and szTokenIn); GetTokenBufInput
 // yields szIn.
@@ -221,6 +228,11 @@ int GetFileContentR(const char *directory, const char *name, char *buffer, int s
 // The whole file as a new text (its size in SavedFileSize); none for an
 // empty or missing file, or when memory runs out (reported as a warning).
 char *GetSavedFileContent(const char *directory, const char *name);
+
+// write(2) of all n bytes of data, retried when a signal interrupts it and
+// continued when the system takes only part. 1 when everything was written;
+// else 0 with errno set (EIO when the system took nothing and said nothing).
+int WriteAll(int fd, const void *data, size_t n);
 
 // Creating, deleting, renaming through the runner. Paths are quoted here.
 // CreateFile: mkdir -p directory when it does not exist; with name, touch

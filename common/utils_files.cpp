@@ -105,21 +105,6 @@ bool IsDotEntry(const char *name) {
     return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
 }
 
-// write(2) of all n bytes, retried on interruption.
-bool WriteAll(int fd, const char *data, size_t n) {
-    while (n > 0) {
-        ssize_t written = write(fd, data, n);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            if (written == 0) errno = EIO;
-            return false;
-        }
-        data += written;
-        n -= size_t(written);
-    }
-    return true;
-}
-
 // The whole of the file at path appended to fd.
 bool CopyContent(const char *path, int fd) {
     int in = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
@@ -152,9 +137,46 @@ mode_t CurrentUmask() {
 
 } // namespace
 
+int WriteAll(int fd, const void *data, size_t n) {
+    const char *p = static_cast<const char *>(data);
+    while (n > 0) {
+        ssize_t written = write(fd, p, n);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            if (written == 0) errno = EIO; // nothing taken and no reason given
+            return 0;
+        }
+        p += written;
+        n -= size_t(written);
+    }
+    return 1;
+}
+
 bool FileReplace::Open(const char *target, Mode mode, mode_t permissions, bool readable) {
     Abandon();
     flWriteFailed = false;
+    if (!SetNames(target)) return false;
+    const char *streamMode =
+        readable ? (mode == Append ? "a+" : "r+") : (mode == Append ? "a" : "w");
+    struct stat old;
+    bool exists = lstat(Target, &old) == 0;
+    if (exists && !S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode))
+        return OpenInPlace(mode, readable, streamMode);
+    bool regular = exists && S_ISREG(old.st_mode);
+    if (mode == Update && !regular) {
+        Aside[0] = '\0';
+        errno = ENOENT;
+        return false;
+    }
+    // A file its writer may not write is not replaced either.
+    if (regular && faccessat(AT_FDCWD, Target, W_OK, AT_EACCESS) != 0) {
+        Aside[0] = '\0';
+        return false;
+    }
+    return OpenAside(mode, permissions, streamMode, regular ? &old : nullptr);
+}
+
+bool FileReplace::SetNames(const char *target) {
     if (target == nullptr || target[0] == '\0') {
         errno = ENOENT;
         return false;
@@ -166,54 +188,47 @@ bool FileReplace::Open(const char *target, Mode mode, mode_t permissions, bool r
         errno = ENAMETOOLONG;
         return false;
     }
-    const char *streamMode =
-        readable ? (mode == Append ? "a+" : "r+") : (mode == Append ? "a" : "w");
-    struct stat old;
-    bool exists = lstat(target, &old) == 0;
-    if (exists && !S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode)) {
-        // A device or a pipe: written as it is, nothing to keep.
-        Aside[0] = '\0';
-        int flags = (readable ? O_RDWR : O_WRONLY) | O_NOFOLLOW | O_CLOEXEC |
-                    (mode == Append ? O_APPEND : 0) | (mode == Truncate ? O_TRUNC : 0);
-        // Its own mode is the device's business, not the writer's.
-        int fd = open(target, flags);
-        if (fd >= 0) pStream = fdopen(fd, streamMode);
-        if (pStream == nullptr) {
-            int error = errno;
-            if (fd >= 0) close(fd);
-            errno = error;
-            return false;
-        }
-        flInPlace = true;
-        return true;
-    }
-    bool regular = exists && S_ISREG(old.st_mode);
-    if (mode == Update && !regular) {
-        Aside[0] = '\0';
-        errno = ENOENT;
+    return true;
+}
+
+// A device or a pipe: written as it is, nothing to keep.
+bool FileReplace::OpenInPlace(Mode mode, bool readable, const char *streamMode) {
+    Aside[0] = '\0';
+    int flags = (readable ? O_RDWR : O_WRONLY) | O_NOFOLLOW | O_CLOEXEC |
+                (mode == Append ? O_APPEND : 0) | (mode == Truncate ? O_TRUNC : 0);
+    // Its own mode is the device's business, not the writer's.
+    int fd = open(Target, flags);
+    if (fd >= 0) pStream = fdopen(fd, streamMode);
+    if (pStream == nullptr) {
+        int error = errno;
+        if (fd >= 0) close(fd);
+        errno = error;
         return false;
     }
-    // A file its writer may not write is not replaced either.
-    if (regular && faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) != 0) {
-        Aside[0] = '\0';
-        return false;
-    }
-    // Created exclusively under a name of its own: never through a link.
+    flInPlace = true;
+    return true;
+}
+
+// The new file beside the target, created exclusively under a name of its
+// own (never through a link), with its mode, owner and old content as the
+// mode asks. old is the target's status when it is a regular file.
+bool FileReplace::OpenAside(Mode mode, mode_t permissions, const char *streamMode,
+                            const struct stat *old) {
     int fd = mkostemp(Aside, O_CLOEXEC);
     if (fd < 0) {
         Aside[0] = '\0';
         return false;
     }
     mode_t wanted = permissions != 0 ? permissions
-                    : regular        ? old.st_mode & 07777
+                    : old != nullptr ? old->st_mode & 07777
                                      : 0666 & ~CurrentUmask();
     bool ok = fchmod(fd, wanted) == 0;
     // Best effort, as for any file root rewrites: on failure the new file
     // stays root's with the wanted mode.
     [[maybe_unused]] int owned =
-        ok && regular && geteuid() == 0 ? fchown(fd, old.st_uid, old.st_gid) : 0;
-    if (ok && regular && mode != Truncate) {
-        ok = CopyContent(target, fd);
+        ok && old != nullptr && geteuid() == 0 ? fchown(fd, old->st_uid, old->st_gid) : 0;
+    if (ok && old != nullptr && mode != Truncate) {
+        ok = CopyContent(Target, fd);
         flWriteFailed = !ok;
         if (ok && mode == Update) ok = lseek(fd, 0, SEEK_SET) == 0;
     }

@@ -156,21 +156,19 @@ void SysError(const char *format, ...) {
 
 void ErrorMsg(int level, int status, const char *format, ...) {
     // The message goes into Line; it is formatted apart first because an
-    // argument may itself point into Line.
+    // argument may itself point into Line. Short of memory it is formatted
+    // straight into Line: the report still gets out.
     va_list args;
     va_start(args, format);
-    va_list measure;
-    va_copy(measure, args);
-    int len = vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    auto *text = len >= 0 ? static_cast<char *>(GetMem(size_t(len) + 1)) : nullptr;
-    if (text != nullptr) {
-        vsnprintf(text, size_t(len) + 1, format, args);
+    va_list direct;
+    va_copy(direct, args);
+    if (char *text = VSaveStrOrNone(format, args)) {
         snprintf(Line, LineSize, "%s", text);
         PutMem(text);
     } else {
-        vsnprintf(Line, LineSize, format, args);
+        vsnprintf(Line, LineSize, format, direct);
     }
+    va_end(direct);
     va_end(args);
 
     if (level != ErrReport && level != ErrFatal) return;

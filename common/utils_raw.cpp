@@ -8,34 +8,10 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
-#include <sys/wait.h>
 
 namespace {
 
 constexpr size_t MessageSize = 512;
-
-// 0 for success, else the status as SysCmd yields it, with a message.
-int Judge(int rc, int error, char (&message)[MessageSize]) {
-    if (rc == -1) {
-        snprintf(message, sizeof message, "command could not be run: %s",
-                 error != 0 ? strerror(error) : "unknown error");
-        return -1;
-    }
-    if (WIFEXITED(rc)) {
-        int code = WEXITSTATUS(rc);
-        snprintf(message, sizeof message, "command exited with status %d", code);
-        return code;
-    }
-    if (WIFSIGNALED(rc)) {
-        int sig = WTERMSIG(rc);
-        const char *what = strsignal(sig);
-        snprintf(message, sizeof message, "command killed by signal %d (%s)", sig,
-                 what ? what : "unknown");
-        return 128 + sig;
-    }
-    snprintf(message, sizeof message, "command ended with wait status %d", rc);
-    return -1;
-}
 
 } // namespace
 
@@ -59,7 +35,7 @@ int SysCmdP(int mode, const char *format, ...) {
         fflush(stdout); // what was printed so far comes before the command's output
         errno = 0;
         int rc = SysCmdOs.xSystem(line);
-        status = Judge(rc, errno, message);
+        status = JudgeStatus(rc, errno, nullptr, message, sizeof message);
     }
 
     if (status != 0 && mode == CmdLogged) {

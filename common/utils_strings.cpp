@@ -18,25 +18,6 @@ namespace {
 // into a block of exactly its size, so no argument can overrun anything.
 char SaveStrScratch[8192];
 
-char *VSaveStr(const char *format, va_list args) {
-    va_list again;
-    va_copy(again, args);
-    int len = vsnprintf(SaveStrScratch, sizeof SaveStrScratch, format, args);
-    if (len < 0) {
-        len = 0; // an encoding error formats as the empty text
-        SaveStrScratch[0] = '\0';
-    }
-    // GetMem(0) yields none, so an empty text still asks for one byte.
-    auto *text = static_cast<char *>(GetMem(size_t(len > 0 ? len : 1)));
-    if (text == nullptr) SysError("%s", OutOfMem);
-    if (size_t(len) < sizeof SaveStrScratch)
-        memcpy(text, SaveStrScratch, size_t(len));
-    else
-        vsnprintf(text, size_t(len) + 1, format, again);
-    va_end(again);
-    return text;
-}
-
 // Bounded copy of a view into a path function's buffer.
 char *ToPathBuf(char (&buf)[PathBufSize], std::string_view text) {
     size_t n = text.size() < PathBufSize ? text.size() : PathBufSize - 1;
@@ -68,6 +49,30 @@ char PathPathExtBuf[PathBufSize];
 char PathFnBuf[PathBufSize];
 
 } // namespace
+
+char *VSaveStrOrNone(const char *format, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    int len = vsnprintf(SaveStrScratch, sizeof SaveStrScratch, format, args);
+    if (len < 0) {
+        len = 0; // an encoding error formats as the empty text
+        SaveStrScratch[0] = '\0';
+    }
+    // GetMem(0) yields none, so an empty text still asks for one byte.
+    auto *text = static_cast<char *>(GetMem(size_t(len > 0 ? len : 1)));
+    if (text != nullptr && size_t(len) < sizeof SaveStrScratch)
+        memcpy(text, SaveStrScratch, size_t(len));
+    else if (text != nullptr)
+        vsnprintf(text, size_t(len) + 1, format, again);
+    va_end(again);
+    return text;
+}
+
+char *VSaveStr(const char *format, va_list args) {
+    char *text = VSaveStrOrNone(format, args);
+    if (text == nullptr) SysError("%s", OutOfMem);
+    return text;
+}
 
 char *SaveStr(const char *format, ...) {
     va_list args;

@@ -38,6 +38,53 @@ class MemMgrTest : public testing::Test {
     }
 };
 
+bool IsAllocated(const void *p) {
+    MemBlock *b = FindBlock(p);
+    if (b == nullptr) return false;
+    return b->Nodes[(static_cast<const char *>(p) - b->pMemory) / MemUnitSize].nCount != 0;
+}
+
+// The scoped holder releases its area on every way out, except one that
+// release() handed on; reset releases the old area and holds the new.
+TEST_F(MemMgrTest, ScopedMemReleasesUnlessHandedOn) {
+    void *kept = GetMem(10); // keeps the block while the others come and go
+    char *a = nullptr;
+    {
+        ScopedMem held(static_cast<char *>(GetMem(100)));
+        a = held.get();
+        ASSERT_TRUE(held);
+        EXPECT_TRUE(IsAllocated(a));
+    }
+    EXPECT_FALSE(IsAllocated(a));
+
+    char *handed = nullptr;
+    {
+        ScopedMem held(static_cast<char *>(GetMem(100)));
+        handed = held.release();
+        EXPECT_FALSE(held);
+        EXPECT_EQ(held.get(), nullptr);
+    }
+    EXPECT_TRUE(IsAllocated(handed));
+
+    auto *first = static_cast<int *>(GetMem(64));
+    auto *second = static_cast<int *>(GetMem(64));
+    {
+        ScopedMem<int> held(first);
+        held.reset(first); // the same area: still held, not released
+        EXPECT_TRUE(IsAllocated(first));
+        held.reset(second);
+        EXPECT_FALSE(IsAllocated(first));
+        EXPECT_TRUE(IsAllocated(second));
+        held.reset();
+        EXPECT_FALSE(IsAllocated(second));
+        EXPECT_EQ(held.get(), nullptr);
+    } // nothing held: nothing more released
+    EXPECT_TRUE(IsAllocated(handed));
+    ExpectConsistent();
+    PutMem(handed);
+    PutMem(kept);
+}
+
 struct RoundingCase {
     size_t request;
     int units; // units taken in an ordinary block

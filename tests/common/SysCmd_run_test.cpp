@@ -6,6 +6,7 @@
 #include "SysLayerTest.h"
 #include "utils.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <string>
@@ -319,6 +320,37 @@ TEST_F(RunnerLines, RawCommandLinesAreBoundedAt511) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "ERROR: command line longer than 511 characters refused\n");
     EXPECT_EQ(FakeOs::lines, (std::vector<std::string>{"/usr/bin/sleep 1"}));
+}
+
+// The wait statuses system() yields, as the runner judges them.
+TEST(JudgeStatus, StatusesAndTheirTexts) {
+    struct Case {
+        int status, error;
+        const char *name;
+        int judged;
+        const char *message;
+    } cases[] = {
+        {0, 0, "cp", 0, ""},
+        {2 << 8, 0, "cp", 2, "command cp exited with status 2"},
+        {127 << 8, 0, "cp", 127, "command cp exited with status 127"},
+        {SIGKILL, 0, "cp", 128 + 9, "command cp killed by signal 9 (Killed)"},
+        {-1, EAGAIN, "cp", -1, "command cp could not be run: Resource temporarily unavailable"},
+        {-1, 0, "cp", -1, "command cp could not be run: unknown error"},
+        {0x137f, 0, "cp", -1, "command cp ended with wait status 4991"}, // stopped by 19
+        {2 << 8, 0, nullptr, 2, "command exited with status 2"},
+        {SIGKILL, 0, nullptr, 128 + 9, "command killed by signal 9 (Killed)"},
+        {-1, 0, nullptr, -1, "command could not be run: unknown error"},
+    };
+    for (const Case &c : cases) {
+        char message[512] = "left over";
+        EXPECT_EQ(JudgeStatus(c.status, c.error, c.name, message, sizeof message), c.judged)
+            << c.status;
+        EXPECT_STREQ(message, c.message) << c.status;
+        EXPECT_EQ(JudgeStatus(c.status, c.error, c.name, nullptr, 0), c.judged) << c.status;
+    }
+    char small[12];
+    JudgeStatus(2 << 8, 0, "cp", small, sizeof small);
+    EXPECT_STREQ(small, "command cp "); // bounded by its size
 }
 
 // Commands that really run: stand-ins in the test directory, the shell

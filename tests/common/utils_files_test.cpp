@@ -8,13 +8,17 @@
 #include "SysLayerTest.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <set>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace corla_test;
@@ -531,6 +535,63 @@ TEST_F(Files, ToolPathFromTheWayTheProgramWasStarted) {
     ASSERT_EQ(chdir("/"), 0);
     EXPECT_EQ(Take(GetToolPath("dist/setup")), "/dist");
     EXPECT_EQ(Take(GetToolPath("./dist/setup")), "/dist");
+}
+
+volatile sig_atomic_t WriteAllTicks = 0;
+
+// A write that signals interrupt while the pipe is full and its reader slow
+// goes on where it stopped: every byte arrives once, in order.
+TEST(WriteAll, GoesOnAfterSignalsAndPartialWrites) {
+    std::string data(1 << 20, '\0');
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = char(i * 7 + i / 251);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t reader = fork();
+    ASSERT_GE(reader, 0);
+    if (reader == 0) {
+        close(fds[1]);
+        usleep(200 * 1000);
+        std::string got;
+        char buf[65536];
+        for (;;) {
+            ssize_t n = read(fds[0], buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) _exit(2);
+            if (n == 0) break;
+            got.append(buf, size_t(n));
+        }
+        _exit(got == data ? 0 : 1);
+    }
+    close(fds[0]);
+    struct sigaction tick {
+    }, old{};
+    tick.sa_handler = [](int) { WriteAllTicks = WriteAllTicks + 1; }; // no SA_RESTART
+    sigemptyset(&tick.sa_mask);
+    ASSERT_EQ(sigaction(SIGALRM, &tick, &old), 0);
+    WriteAllTicks = 0;
+    itimerval every{{0, 2000}, {0, 2000}};
+    setitimer(ITIMER_REAL, &every, nullptr);
+    int written = WriteAll(fds[1], data.data(), data.size());
+    itimerval off{};
+    setitimer(ITIMER_REAL, &off, nullptr);
+    sigaction(SIGALRM, &old, nullptr);
+    close(fds[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(reader, &status, 0), reader);
+    EXPECT_EQ(written, 1);
+    EXPECT_GT(WriteAllTicks, 0); // the write was interrupted
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST(WriteAll, AFailureYieldsZeroWithTheSystemsReason) {
+    int fd = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    errno = 0;
+    EXPECT_EQ(WriteAll(fd, "x", 1), 0);
+    EXPECT_EQ(errno, ENOSPC);
+    EXPECT_EQ(WriteAll(fd, "", 0), 1); // nothing to write
+    close(fd);
 }
 
 } // namespace

@@ -189,6 +189,19 @@ TEST_F(Reports, ErrorMsgIsBoundedByLine) {
     EXPECT_EQ(err.size(), strlen("WARNING: \n") + LineSize - 1);
 }
 
+// Short of memory the message is still said, formatted straight into Line.
+TEST_F(Reports, ErrorMsgReportsWhenMemoryHasRunOut) {
+    if (!MemFaultInjection()) GTEST_SKIP() << "built without CORLA_FAULT_INJECTION";
+    std::string big(100000, 'm'); // a dedicated block: a mapping that fails
+    MemFailMapping(1, 0);
+    testing::internal::CaptureStderr();
+    ErrorMsg(ErrReport, 0, "%s!", big.c_str());
+    std::string err = testing::internal::GetCapturedStderr();
+    MemFailMapping(0, 0);
+    EXPECT_EQ(err, "ERROR: Unable to allocate memory\nWARNING: " + big + "!\n");
+    EXPECT_EQ(Line, big + "!");
+}
+
 TEST_F(Reports, ErrormsgPrefixesTheProgramName) {
     my_name = "setup";
     testing::internal::CaptureStderr();

@@ -6,6 +6,7 @@
 
 #include "Catalogue.h"
 #include "SetupStepTest.h"
+#include "TextLines.h"
 
 #include <climits>
 #include <cstdlib>
@@ -228,17 +229,8 @@ class MoveTest : public corla_test::SetupStepTest {
   protected:
     std::vector<std::string> Commands() {
         std::vector<std::string> out;
-        for (const std::string &line : FakeOs::lines) {
-            // "<sh> -c "<dir>/<name> <flags> <args> 1>>..."": keep name onwards.
-            size_t q = line.find('"');
-            std::string body = q == std::string::npos ? line : line.substr(q + 1);
-            size_t space = body.find(' ');
-            std::string command = body.substr(0, space);
-            command = command.substr(command.rfind('/') + 1);
-            std::string rest = body.substr(space);
-            size_t redirect = rest.find(" 1>");
-            out.push_back(command + rest.substr(0, redirect));
-        }
+        for (const std::string &line : FakeOs::lines)
+            out.push_back(corla_test::ShortCommandLine(line));
         return out;
     }
 };

@@ -4,6 +4,7 @@
 #include "Scripts.h"
 
 #include "SetupStepTest.h"
+#include "TextLines.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@ namespace {
 using corla_test::ChildResult;
 using corla_test::Exists;
 using corla_test::FakeOs;
+using corla_test::Lines;
 using corla_test::ModeOf;
 using corla_test::ReadFile;
 using corla_test::RunInChild;
@@ -33,14 +35,6 @@ int CountPlaceholders(const char *templ) {
         ++count;
     }
     return count;
-}
-
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 std::string ThisYear() {

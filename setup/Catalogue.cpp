@@ -3,8 +3,7 @@
 // (the supplement).
 #include "Catalogue.h"
 
-#include "SetupIo.h"
-#include "utils.h"
+#include "Words.h"
 
 #include <cassert>
 #include <cstdlib>

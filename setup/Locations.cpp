@@ -9,6 +9,7 @@
 #include "SetupIo.h"
 #include "Staging.h"
 #include "SysCmd.h"
+#include "Words.h"
 #include "utils.h"
 
 #include <climits>

@@ -9,6 +9,7 @@
 #include "SetupGlobals.h"
 #include "SetupIo.h"
 #include "SysCmd.h"
+#include "Words.h"
 #include "utils.h"
 
 #include <climits>

@@ -16,6 +16,7 @@
 #include "Words.h"
 #include "utils.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -81,7 +82,8 @@ void MakeSpoolDirectories() {
 // and the run ends with status 1 before anything is unpacked. The work area
 // is removed, as after any failure.
 [[noreturn]] void ArchiveIncomplete(const char *archive) {
-    char *text = SaveStr(nlsSetupStrCvt(NlsArchiveIncomplete), archive);
+    char text[PATH_MAX + 512];
+    NlsSetupFormat(text, sizeof text, NlsArchiveIncomplete, "%s", archive);
     PutLogMsg("ERROR: %s\n", text);
     MarkRunFailed();
     ErrorMsg(ErrFatal, 1, "%s", text);
@@ -93,7 +95,7 @@ void MakeSpoolDirectories() {
 int readyForInstallation() {
     char *user = GetUserName();
     if (user == nullptr || strcmp(user, "root") != 0) {
-        printf(nlsSetupStrCvt(NlsNotRoot), user != nullptr ? user : "", my_name);
+        NlsSetupPrintf(NlsNotRoot, "%s %s", user != nullptr ? user : "", my_name);
         if (user != nullptr) PutMem(user);
         return 0;
     }
@@ -118,7 +120,7 @@ int readyForInstallation() {
     }
 
     if (!FindFile(pAppDir, OldDaemon) && !FindFile(pAppDir, OldDaemonStop)) return 1;
-    printf(nlsSetupStrCvt(NlsOldDaemon), CompanyDir, CompanyDir, CompanyDir, ProductDir);
+    NlsSetupPrintf(NlsOldDaemon, "%s %s %s %s", CompanyDir, CompanyDir, CompanyDir, ProductDir);
     return AskToContinue();
 }
 

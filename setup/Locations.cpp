@@ -47,7 +47,7 @@ int KeywordOf(const char *word) {
 // An installation directory or work-area parent that cannot be used: entry
 // 3 naming it, then the end of the run with status 2.
 [[noreturn]] void RefusePath(const char *path) {
-    printf(nlsSetupStrCvt(NlsCouldntOpen), path != nullptr ? path : "");
+    NlsSetupPrintf(NlsCouldntOpen, "%s", path != nullptr ? path : "");
     printf("\n\n");
     exit(2);
 }

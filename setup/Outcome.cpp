@@ -92,14 +92,6 @@ void Say(bool onScreen, const char *text) {
     PutLogMsg("%s\n", text);
 }
 
-[[gnu::format(printf, 2, 3)]] void Format(char (&text)[TextSize], const char *format, ...);
-void Format(char (&text)[TextSize], const char *format, ...) {
-    va_list args;
-    va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-}
-
 const char *SignalName(int sig) {
     switch (sig) {
     case SIGINT:
@@ -158,7 +150,8 @@ void UndoFresh(bool onScreen) {
                      ? open(note, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)
                      : -1;
         if (fd >= 0) close(fd);
-        Format(text, nlsSetupStrCvt(NlsPkgListPending), my_name, Fresh.appDir, my_name);
+        NlsSetupFormat(text, sizeof text, NlsPkgListPending, "%s %s %s", my_name, Fresh.appDir,
+                       my_name);
         Say(onScreen, text);
         return;
     }
@@ -168,7 +161,7 @@ void UndoFresh(bool onScreen) {
     if (Fresh.madeCompany) rmdir(Fresh.company); // only when empty
     if (Fresh.madeOptCorla) rmdir(CompanyLinkDir);
     if (Fresh.madeApp) {
-        Format(text, nlsSetupStrCvt(NlsUnfinishedRemoved), my_name, Fresh.appDir);
+        NlsSetupFormat(text, sizeof text, NlsUnfinishedRemoved, "%s %s", my_name, Fresh.appDir);
         Say(onScreen, text);
     }
 }
@@ -176,12 +169,12 @@ void UndoFresh(bool onScreen) {
 void SayFailures(bool onScreen) {
     char text[TextSize];
     for (int i = 0; i < nUnwritten && i < MaxUnwritten; ++i) {
-        Format(text, nlsSetupStrCvt(NlsNotWritten), my_name, Unwritten[i]);
+        NlsSetupFormat(text, sizeof text, NlsNotWritten, "%s %s", my_name, Unwritten[i]);
         Say(onScreen, text);
     }
     if (Upgrade.started && !Upgrade.done) {
-        Format(text, nlsSetupStrCvt(NlsUpgradeIncomplete), my_name, Upgrade.copied, Upgrade.files,
-               Upgrade.registered);
+        NlsSetupFormat(text, sizeof text, NlsUpgradeIncomplete, "%s %i %i %i", my_name,
+                       Upgrade.copied, Upgrade.files, Upgrade.registered);
         Say(onScreen, text);
     }
 }
@@ -197,9 +190,10 @@ void PutAway(bool onScreen) {
     RemoveWorkArea();
 }
 
-void SayStep(const char *message) {
+// "<my_name>: the installation failed while <step>".
+void SayFailedStep() {
     char text[TextSize];
-    Format(text, message, my_name, nlsSetupStrCvt(nStep));
+    NlsSetupFormat(text, sizeof text, NlsFailedWhile, "%s %s", my_name, nlsSetupStrCvt(nStep));
     Say(true, text);
 }
 
@@ -221,7 +215,7 @@ void EnsureExitHandler() {
 // and OnExit puts away what the step left.
 void OnFatalCommand(const char *) {
     flFailed = true;
-    SayStep(nlsSetupStrCvt(NlsFailedWhile));
+    SayFailedStep();
 }
 
 // The signal handler: nothing but noting the signal and passing it on to
@@ -236,8 +230,8 @@ void OnStopSignal(int sig) {
     flStopping = true;
     const int sig = nStopSignal;
     char text[TextSize];
-    Format(text, nlsSetupStrCvt(NlsStoppedBySignal), my_name, SignalName(sig),
-           nlsSetupStrCvt(nStep));
+    NlsSetupFormat(text, sizeof text, NlsStoppedBySignal, "%s %s %s", my_name, SignalName(sig),
+                   nlsSetupStrCvt(nStep));
     fflush(stdout);
     fputc('\n', stderr);
     Say(true, text);
@@ -504,7 +498,7 @@ void SayWhatFailed() {
 
 void FailRun() {
     flFailed = true;
-    SayStep(nlsSetupStrCvt(NlsFailedWhile));
+    SayFailedStep();
     exit(1);
 }
 

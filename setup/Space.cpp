@@ -108,15 +108,15 @@ void FreeSpaceForInstall(const char *workArea, const char *installDir, const cha
     case SpaceEnough:
         return;
     case SpaceWorkShort:
-        printf(nlsSetupStrCvt(NlsWorkAreaShort), workArea, figures.workNeed);
+        NlsSetupPrintf(NlsWorkAreaShort, "%s %e", workArea, figures.workNeed);
         break;
     case SpaceParentFull: // the installation cannot even start its directory
     case SpaceInstallShort:
-        printf(nlsSetupStrCvt(NlsInstallShort), installDir, figures.installNeed);
+        NlsSetupPrintf(NlsInstallShort, "%s %e", installDir, figures.installNeed);
         break;
     case SpaceSharedShort:
-        printf(nlsSetupStrCvt(NlsSharedShort), workArea, installDir,
-               figures.installNeed + figures.workNeed);
+        NlsSetupPrintf(NlsSharedShort, "%s %s %e", workArea, installDir,
+                       figures.installNeed + figures.workNeed);
         break;
     }
     exit(0);

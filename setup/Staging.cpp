@@ -29,7 +29,7 @@ constexpr const char *WordDelimiters = " \t\r\n";
 
 // The work area cannot be used: entry 3 naming it, status 2.
 [[noreturn]] void RefuseWorkArea(const char *workArea) {
-    printf(nlsSetupStrCvt(NlsCouldntOpen), workArea);
+    NlsSetupPrintf(NlsCouldntOpen, "%s", workArea);
     printf("\n\n");
     exit(2);
 }
@@ -74,14 +74,17 @@ bool ClosedToOthers(const struct stat &st) {
 constexpr int MaxLinksOnPath = 40; // as the kernel's own limit
 
 [[noreturn]] void RefuseUnsafe(const char *workArea, const char *where) {
-    printf(nlsSetupStrCvt(NlsUnsafeWorkArea), workArea, where);
+    NlsSetupPrintf(NlsUnsafeWorkArea, "%s %s", workArea, where);
     printf("\n\n");
     exit(2);
 }
 
+// Entry 21 as the library's error report, status 1.
 [[noreturn]] void ListFileMissing() {
+    char text[256];
+    NlsSetupFormat(text, sizeof text, NlsListFileMissing, "%s", CompanyDir);
     MarkRunFailed();
-    ErrorMsg(ErrFatal, 1, nlsSetupStrCvt(NlsListFileMissing), CompanyDir);
+    ErrorMsg(ErrFatal, 1, "%s", text);
     exit(1); // not reached: ErrorMsg ends the run at this level
 }
 

@@ -3,6 +3,7 @@
 // programs that record their arguments, directory and environment.
 #include "Scripts.h"
 
+#include "CheckedFormat.h"
 #include "SetupStepTest.h"
 #include "TextLines.h"
 
@@ -56,7 +57,7 @@ TEST(ScriptTemplates, HoldExactlyTheirPlaceholders) {
 TEST(ScriptTemplates, BannerIsABoxOfFiveLinesOf63WithTheYear) {
     for (const char *year : {"2026", "1999"}) {
         char text[1024];
-        snprintf(text, sizeof text, ScriptBanner, year);
+        ASSERT_GT(CheckedSnprintf(text, sizeof text, ScriptBanner, "%s", year), 0);
         std::vector<std::string> lines = Lines(text);
         ASSERT_EQ(lines.size(), 6u);
         for (int i = 0; i < 5; ++i)

@@ -3,6 +3,7 @@
 
 #include "CheckedFormat.h"
 #include "FileReplace.h"
+#include "Links.h"
 #include "MemMgr.h"
 #include "Outcome.h"
 #include "SetupGlobals.h"
@@ -129,12 +130,8 @@ void createQueueScripts(const char *spoolDir) {
     // directory.
     if (SniffLprng() && FindFile(PrintconfUtil, nullptr) &&
         !FindFile(PrintconfUtil, PrintScriptName)) {
-        const char *source = printScript;
-        char *link = SaveStr("%s/%s", PrintconfUtil, PrintScriptName);
-        QuotedArg from(CmdLn, source);
-        QuotedArg to(CmdLn, link);
-        SysCmd(CmdLn, CmdLogged, "-s %s %s", from.text, to.text);
-        PutMem(link);
+        ScopedMem link(SaveStr("%s/%s", PrintconfUtil, PrintScriptName));
+        MakeLink(printScript, link.get(), CmdLogged);
     }
     PutMem(spool);
     PutMem(filterScript);

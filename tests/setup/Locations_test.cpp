@@ -5,6 +5,10 @@
 #include "Locations.h"
 
 #include "Catalogue.h"
+#include "CleanUp.h"
+#include "CommandLine.h"
+#include "Move.h"
+#include "PathChecks.h"
 #include "SetupStepTest.h"
 #include "TextLines.h"
 
@@ -88,21 +92,21 @@ TEST_F(LocationsTest, MakeAbsolutePathAgainstTheCurrentDirectory) {
     }
 }
 
-TEST(PathTravels, RefusesEveryShellSpecialCharacter) {
-    EXPECT_TRUE(PathTravels("/usr/local"));
-    EXPECT_TRUE(PathTravels("/data/my-dir_2.0+x,y:z@w%=v"));
+TEST(ShellSafePath, RefusesEveryShellSpecialCharacter) {
+    EXPECT_TRUE(ShellSafePath("/usr/local"));
+    EXPECT_TRUE(ShellSafePath("/data/my-dir_2.0+x,y:z@w%=v"));
     for (char c : std::string(" \t\n\r\"'`$\\;&|<>*?()")) {
         std::string path = std::string("/usr/lo") + c + "cal";
-        EXPECT_FALSE(PathTravels(path.c_str())) << int(c);
+        EXPECT_FALSE(ShellSafePath(path.c_str())) << int(c);
     }
-    EXPECT_FALSE(PathTravels(nullptr));
+    EXPECT_FALSE(ShellSafePath(nullptr));
 }
 
-TEST_F(LocationsTest, AnUntravelledPathEndsTheRunWithEntryThreeAndStatusTwo) {
-    ChildResult child = RunInChild([] { RefuseUntravelledPath("/usr/local /x"); });
+TEST_F(LocationsTest, AShellUnsafePathEndsTheRunWithEntryThreeAndStatusTwo) {
+    ChildResult child = RunInChild([] { RefuseShellUnsafePath("/usr/local /x"); });
     EXPECT_EQ(child.status, 2);
     EXPECT_EQ(child.out, "ERROR: couldn't open /usr/local /x\n\n");
-    child = RunInChild([] { RefuseUntravelledPath("/usr/local"); });
+    child = RunInChild([] { RefuseShellUnsafePath("/usr/local"); });
     EXPECT_EQ(child.status, corla_test::ChildReturned);
     EXPECT_EQ(child.out, "");
 }

@@ -13,6 +13,7 @@
 #include "SetupIo.h"
 #include "SysCmd.h"
 #include "Unpack.h"
+#include "Upgrade.h"
 #include "utils.h"
 
 #include <cstring>

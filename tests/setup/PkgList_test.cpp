@@ -1,6 +1,7 @@
 // The package command file and the upgrade by package map: the command
 // lines they run (recorded, not run), and the sed edit run for real.
 #include "PkgList.h"
+#include "Upgrade.h"
 
 #include "SetupStepTest.h"
 #include "TextLines.h"

@@ -1,12 +1,14 @@
-// Catalogue: the language choice and the help-text tables. The texts
-// themselves are in CatalogueTables.cpp (the catalogue) and CatalogueMore.cpp
-// (the supplement).
+// Catalogue: the language choice, the checked printing of entries and the
+// help-text tables. The texts themselves are in CatalogueTables.cpp (the
+// catalogue) and CatalogueMore.cpp (the supplement).
 #include "Catalogue.h"
 
-#include "SetupIo.h"
-#include "utils.h"
+#include "CheckedFormat.h"
+#include "Words.h"
 
 #include <cassert>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -60,6 +62,22 @@ const char *nlsSetupStrCvt(int index) {
     }
     if (index >= NlsSetupCount) return Supplements[nNlsLanguage - 1][index - NlsSetupCount];
     return Tables[nNlsLanguage - 1][index];
+}
+
+int NlsSetupPrintf(int index, const char *model, ...) {
+    va_list args;
+    va_start(args, model);
+    int written = CheckedVfprintf(stdout, nlsSetupStrCvt(index), model, args);
+    va_end(args);
+    return written;
+}
+
+int NlsSetupFormat(char *target, size_t size, int index, const char *model, ...) {
+    va_list args;
+    va_start(args, model);
+    int written = CheckedVsnprintf(target, size, nlsSetupStrCvt(index), model, args);
+    va_end(args);
+    return written;
 }
 
 void FillInstallInfo() {

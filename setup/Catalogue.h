@@ -9,8 +9,11 @@
 // up the same way, in the same language.
 //
 // Texts with placeholders are printf formats: every table keeps the
-// placeholders of the English text, in the same order.
+// placeholders of the English text, in the same order. They are printed
+// through NlsSetupPrintf and NlsSetupFormat, which check them first.
 #pragma once
+
+#include <cstddef>
 
 inline constexpr int NlsSetupCount = 71; // the catalogue: entries 0 to 70
 
@@ -100,6 +103,16 @@ const char *nlsSetupStrCvt(int index);
 // gives English), and the supplement of the same language.
 const char *const *NlsSetupTableFor(const char *lang);
 const char *const *NlsSupplementTableFor(const char *lang);
+
+// Print entry index (nlsSetupStrCvt) on standard output printf-style.
+// model holds the entry's conversions as a literal ("%s %e"), which the
+// compiler checks against the arguments; the entry is printed only when it
+// takes exactly those (CheckedFormat.h), else nothing is (-1).
+[[gnu::format(printf, 2, 3)]] int NlsSetupPrintf(int index, const char *model, ...);
+// The same into target (size bytes, always terminated; the empty text when
+// the entry is refused).
+[[gnu::format(printf, 4, 5)]] int NlsSetupFormat(char *target, size_t size, int index,
+                                                 const char *model, ...);
 
 // Fill InstallInfo and InstallSiteInfo from the catalogue.
 void FillInstallInfo();

@@ -1,18 +1,12 @@
-// Locations: where this run works and installs, found once before anything
-// is changed, and the end-of-run clean-up.
+// Locations: the installation found through /opt/Corla/vqmm, and the path
+// forms it and the command line are compared in.
 #include "Locations.h"
 
-#include "Catalogue.h"
 #include "MemMgr.h"
-#include "Outcome.h"
 #include "SetupGlobals.h"
-#include "SetupIo.h"
-#include "Staging.h"
-#include "SysCmd.h"
 #include "utils.h"
 
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -20,10 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The existing directory below which this run created the work-area
-// parent; the created directories are removed again at the end when empty.
-char *pCreatedTmpBase = nullptr;
 
 // Cut path (in place) at the first component that is exactly name.
 void CutAtComponent(char *path, std::string_view name) {
@@ -35,71 +25,6 @@ void CutAtComponent(char *path, std::string_view name) {
             return;
         }
     }
-}
-
-// Position of the command-line keyword: 1 "install", 2 "-v", 0 any other
-// word.
-int KeywordOf(const char *word) {
-    return FindWord(word, ",install,-v");
-}
-
-// An installation directory or work-area parent that cannot be used: entry
-// 3 naming it, then the end of the run with status 2.
-[[noreturn]] void RefusePath(const char *path) {
-    printf(nlsSetupStrCvt(NlsCouldntOpen), path != nullptr ? path : "");
-    printf("\n\n");
-    exit(2);
-}
-
-void TakeInstallDir(const char *word) {
-    char *dir = MakeAbsolutePath(word);
-    if (dir == nullptr) RefusePath(word);
-    StripToBaseName(dir);
-    RefuseUntravelledPath(dir);
-    if (pCmdLineInstallDir != nullptr) PutMem(pCmdLineInstallDir);
-    pCmdLineInstallDir = dir;
-}
-
-void TakeWorkAreaParent(const char *word) {
-    // Made absolute, the word loses its trailing "/" (the root stays "/").
-    char *dir = MakeAbsolutePath(word);
-    if (dir == nullptr) RefusePath(word);
-    RefuseUntravelledPath(dir);
-    // The distribution is read from its directory by commands too; refuse it
-    // before anything is created.
-    RefuseUntravelledPath(pPathToSetup);
-
-    PutMem(pCorlaInstallDir);
-    char *name = SaveStr("%sInstall", CompanyDir);
-    pCorlaInstallDir = JoinSetupPath(dir, name);
-    PutMem(name);
-
-    if (!FindFile(dir, nullptr)) {
-        flCreatedTmpDir = 1;
-        char *base = FindExistingPath(dir, nullptr);
-        // Nothing is made below a directory another user controls.
-        if (base != nullptr) RefuseUnsafeWorkAreaBase(pCorlaInstallDir, base);
-        // A failing mkdir is reported in the log; the test below decides.
-        QuotedArg target(CmdMkdir, dir);
-        SysCmd(CmdMkdir, CmdLogged, "%s", target.text);
-        if (!FindFile(dir, nullptr)) RefusePath(dir);
-        if (pCreatedTmpDir != nullptr) PutMem(pCreatedTmpDir);
-        if (pCreatedTmpBase != nullptr) PutMem(pCreatedTmpBase);
-        pCreatedTmpDir = SaveStr_(dir);
-        pCreatedTmpBase = base;
-    }
-    PutMem(dir);
-}
-
-// Remove the directories this run created for the work area, deepest first,
-// as long as each is empty.
-void RemoveCreatedParents() {
-    if (pCreatedTmpDir == nullptr || pCreatedTmpBase == nullptr) return;
-    char current[PATH_MAX];
-    snprintf(current, sizeof current, "%s", pCreatedTmpDir);
-    const size_t baseLen = strlen(pCreatedTmpBase);
-    while (strlen(current) > baseLen && rmdir(current) == 0)
-        snprintf(current, sizeof current, "%s", StripFn(current));
 }
 
 // path with "." components and doubled "/" removed; with resolveParents also
@@ -145,14 +70,6 @@ char *MakeAbsolutePath(const char *path) {
     return result;
 }
 
-int PathTravels(const char *path) {
-    return path != nullptr && strpbrk(path, " \t\n\r\"'`$\\;&|<>*?()") == nullptr;
-}
-
-void RefuseUntravelledPath(const char *path) {
-    if (!PathTravels(path)) RefusePath(path);
-}
-
 int SameDirectory(const char *a, const char *b) {
     char realA[PATH_MAX];
     char realB[PATH_MAX];
@@ -173,22 +90,6 @@ char *StripToBaseName(char *path) {
         path[1] = '\0';
     }
     return path;
-}
-
-void parseCommandLineOptions(int argc, char **argv) {
-    for (int i = 1; i < argc; ++i) {
-        switch (KeywordOf(argv[i])) {
-        case 1: // "install <dir>"; a last "install" is ignored
-            if (i + 1 < argc) TakeInstallDir(argv[++i]);
-            break;
-        case 2: // "-v"
-            fprintf(stderr, "%s %s\n", my_name, SetupVersion);
-            exit(0);
-        default:
-            TakeWorkAreaParent(argv[i]);
-            break;
-        }
-    }
 }
 
 char *locatePreviousInstallation() {
@@ -218,63 +119,4 @@ char *locatePreviousInstallation() {
         PutMem(joined);
     }
     return StripToBaseName(dir);
-}
-
-void MoveInstallation() {
-    if (SameDirectory(pTargetInstallDir, pCurrentInstallDir)) return;
-    char *currentCompany = JoinSetupPath(pCurrentInstallDir, CompanyDir);
-    char *currentApp = JoinSetupPath(currentCompany, ProductDir);
-    PutMem(currentCompany);
-    // A target whose application directory already is the installation (a
-    // Corla directory linked into it) must not lose it to the rm below.
-    struct stat st;
-    if (lstat(pAppDir, &st) == 0 && S_ISDIR(st.st_mode) && SameDirectory(pAppDir, currentApp)) {
-        PutMem(currentApp);
-        return;
-    }
-    char *company = JoinSetupPath(pTargetInstallDir, CompanyDir);
-    {
-        QuotedArg app(CmdRmR, pAppDir);
-        SysCmd(CmdRmR, CmdLogged, "%s", app.text);
-    }
-    CreateFile(company, nullptr, "755", nullptr, nullptr);
-    {
-        QuotedArg from(CmdMv, currentApp);
-        QuotedArg to(CmdMv, company);
-        SysCmd(CmdMv, CmdFatal, "%s %s", from.text, to.text);
-    }
-    if (strcmp(pAppDir, AppLinkPath) != 0) {
-        QuotedArg link(CmdRm, AppLinkPath);
-        SysCmd(CmdRm, CmdLogged, "%s", link.text);
-        QuotedArg app(CmdLn, pAppDir);
-        QuotedArg linkArg(CmdLn, AppLinkPath);
-        SysCmd(CmdLn, CmdFatal, "-s %s %s", app.text, linkArg.text);
-    }
-    PutMem(company);
-    PutMem(currentApp);
-}
-
-void RemoveWorkArea(const char *workArea) {
-    ChangeDirectory("/");
-    QuotedArg work(CmdRmR, workArea);
-    SysCmd(CmdRmR, CmdLogged, "%s", work.text);
-    if (flCreatedTmpDir) {
-        ChangeDirectory(DefaultInstallDir);
-        SysCmd(CmdRmR, CmdLogged, "%s", work.text);
-        RemoveCreatedParents();
-    }
-    ForgetWorkArea();
-}
-
-void CorlaClean(const char *workArea) {
-    SetStep(NlsStepCleanUp);
-    RemoveWorkArea(workArea);
-    // The suite's queue administration tidies its queues; its output is the
-    // operator's and its result does not matter.
-    QuotedArg app(pAppDir);
-    RunShell("%s/pmqadmin -upgrade", app.text);
-    fputc('.', stdout);
-    RunShell("%s/pmqadmin -clean", app.text);
-    fputs(".\n", stdout);
-    fflush(stdout);
 }

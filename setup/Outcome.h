@@ -32,7 +32,8 @@
 // standard error.
 //
 // Everything here keeps its state in fixed buffers: nothing is allocated on
-// the way out.
+// the way out. The work is done in Outcome_*.cpp, one part per job
+// (Outcome_private.h lists them).
 #pragma once
 
 #include <sys/types.h>

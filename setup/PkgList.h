@@ -1,14 +1,9 @@
-// PkgList: how the package's files reach their places after unpacking.
-//
-// Fresh installation: the package command file "pkg.list" of the archive
-// copies files and directories into the application directory and sets
-// their modes, owners, groups, names and links, edits files with sed,
-// writes wrapper scripts into /usr/bin, can make lines depend on the system
-// release and can stop for running programs.
-//
-// Upgrade: every regular file of the package map is registered with
-// installf and copied over the installed one, then the package's recorded
-// VERSION is raised to this installer's release.
+// PkgList: the package command file "pkg.list" of the archive, carried out
+// in a fresh installation (the upgrade goes by the package map instead,
+// Upgrade.h). It copies files and directories into the application
+// directory and sets their modes, owners, groups, names and links, edits
+// files with sed, writes wrapper scripts into /usr/bin, can make lines
+// depend on the system release and can stop for running programs.
 //
 // A command line is "<command> <argument> [<key> <value>]...". Commands:
 //   dir A            cp -pr <work>/./A <appdir>
@@ -24,7 +19,8 @@
 // Keys act on <appdir>/A: mode (chmod), bat (wrapper /usr/bin/<value>),
 // owner (chown -R), group (chgrp -R), link (ln -s <appdir>/A <value>), name
 // (mv -f to <appdir>/<value>), sed (edit in place; in the first pair the
-// value is the whole rest of the line); other keys are ignored.
+// value is the whole rest of the line); other keys are ignored
+// (PkgAttributes.h).
 #pragma once
 
 #include <sys/utsname.h>
@@ -33,11 +29,6 @@
 // the operator quit at a "checkps" line. A missing file ends the run with
 // "can't open file, <path>" on standard error and status 0.
 int ProcessPkgList(const char *subDir);
-
-// Register and copy every regular file of <workArea>/<package>/pkgmap,
-// then raise the VERSION of /var/sadm/pkg/<package>/pkginfo. Yields 1. A
-// missing map ends the run as a missing command file does.
-int upgradeSolarisPackage(const char *package, const char *workArea);
 
 // Whether a version condition holds: the release compared byte by byte with
 // version by the operator word ("<", "<=", "=", ">", ">="); any other

@@ -1,7 +1,9 @@
 // Scripts: writing the generated scripts.
 #include "Scripts.h"
 
+#include "CheckedFormat.h"
 #include "FileReplace.h"
+#include "Links.h"
 #include "MemMgr.h"
 #include "Outcome.h"
 #include "SetupGlobals.h"
@@ -25,9 +27,11 @@ constexpr const char *PrintconfUtil = "/usr/share/printconf/util";
 // partial file. A link left at its path is replaced, never followed; the
 // new file has mode 755 whatever the umask. Then chmod 755 as every
 // generated script gets. 0, with the library's message on standard error,
-// when the file cannot be made or written.
-[[gnu::format(printf, 3, 4)]] int WriteScript(const char *file, const char *shellLine,
-                                              const char *templ, ...) {
+// when the file cannot be made or written. model holds the conversions the
+// template must take (CheckedFormat.h): a template that takes others is not
+// written.
+[[gnu::format(printf, 4, 5)]] int WriteScript(const char *file, const char *shellLine,
+                                              const char *templ, const char *model, ...) {
     FileReplace out;
     if (!out.Open(file, FileReplace::Truncate, 0755, true)) {
         int error = errno;
@@ -44,10 +48,11 @@ constexpr const char *PrintconfUtil = "/usr/share/printconf/util";
     snprintf(year, sizeof year, "%04d", local.tm_year + 1900);
 
     FILE *script = out.Stream();
-    bool failed = fputs(shellLine, script) < 0 || fprintf(script, ScriptBanner, year) < 0;
+    bool failed =
+        fputs(shellLine, script) < 0 || CheckedFprintf(script, ScriptBanner, "%s", year) < 0;
     va_list args;
-    va_start(args, templ);
-    failed = vfprintf(script, templ, args) < 0 || failed;
+    va_start(args, model);
+    failed = CheckedVfprintf(script, templ, model, args) < 0 || failed;
     va_end(args);
     if (failed || !out.Commit()) {
         int error = errno != 0 ? errno : EIO;
@@ -80,8 +85,8 @@ char *ShellDoubleQuoted(const char *value) {
 
 int generateCorlaPrintvqmmScript(const char *file, const char *shellLine, const char *templ) {
     char *toolPath = ShellDoubleQuoted(pAppDir);
-    int written = WriteScript(file, shellLine, templ, toolPath, ProductDir, "plimtovqmm",
-                              "plimtovqmm", ProductDir, ProductDir);
+    int written = WriteScript(file, shellLine, templ, "%s %s %s %s %s %s", toolPath, ProductDir,
+                              "plimtovqmm", "plimtovqmm", ProductDir, ProductDir);
     PutMem(toolPath);
     return written;
 }
@@ -90,7 +95,7 @@ int generateCorlaCSFScript(const char *file, const char *shellLine, const char *
                            const char *spoolSubDir) {
     char *toolPath = ShellDoubleQuoted(pAppDir);
     char *spool = ShellDoubleQuoted(spoolSubDir);
-    int written = WriteScript(file, shellLine, templ, toolPath, spool);
+    int written = WriteScript(file, shellLine, templ, "%s %s", toolPath, spool);
     PutMem(spool);
     PutMem(toolPath);
     return written;
@@ -103,7 +108,7 @@ int GenSimpleScript(const char *file, const char *shellLine, const char *templ, 
     char *v1 = ShellQuote(a1);
     char *v2 = ShellQuote(a2);
     char *v3 = ShellQuote(a3);
-    int written = WriteScript(file, shellLine, templ, v1, v2, v3);
+    int written = WriteScript(file, shellLine, templ, "%s %s %s", v1, v2, v3);
     PutMem(v3);
     PutMem(v2);
     PutMem(v1);
@@ -125,12 +130,8 @@ void createQueueScripts(const char *spoolDir) {
     // directory.
     if (SniffLprng() && FindFile(PrintconfUtil, nullptr) &&
         !FindFile(PrintconfUtil, PrintScriptName)) {
-        const char *source = printScript;
-        char *link = SaveStr("%s/%s", PrintconfUtil, PrintScriptName);
-        QuotedArg from(CmdLn, source);
-        QuotedArg to(CmdLn, link);
-        SysCmd(CmdLn, CmdLogged, "-s %s %s", from.text, to.text);
-        PutMem(link);
+        ScopedMem link(SaveStr("%s/%s", PrintconfUtil, PrintScriptName));
+        MakeLink(printScript, link.get(), CmdLogged);
     }
     PutMem(spool);
     PutMem(filterScript);

@@ -32,7 +32,9 @@ void createQueueScripts(const char *spoolDir);
 
 // Write one script; 1 when written, 0 when the file cannot be made ("ERROR:
 // can't open file, <file>" on standard error) or written ("ERROR: can't
-// write file, <file> : <system error text>"; the old file stays).
+// write file, <file> : <system error text>"; the old file stays). A
+// template must take exactly the writer's values, each as "%s"
+// (CheckedFormat.h); any other is not written ("Invalid argument").
 int generateCorlaPrintvqmmScript(const char *file, const char *shellLine, const char *templ);
 int generateCorlaCSFScript(const char *file, const char *shellLine, const char *templ,
                            const char *spoolSubDir);

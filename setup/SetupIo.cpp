@@ -1,4 +1,4 @@
-// SetupIo: the shell and the operator.
+// SetupIo: the shell, the distribution's small files and the operator.
 #include "SetupIo.h"
 
 #include "MemMgr.h"
@@ -10,32 +10,18 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 int RunShell(const char *format, ...) {
     va_list args;
     va_start(args, format);
-    int len = vsnprintf(nullptr, 0, format, args);
+    ScopedMem line(VSaveStr(format, args));
     va_end(args);
-    if (len < 0) return -1;
-    char *line = static_cast<char *>(GetMem(size_t(len) + 1));
-    if (line == nullptr) SysError("%s", OutOfMem);
-    va_start(args, format);
-    vsnprintf(line, size_t(len) + 1, format, args);
-    va_end(args);
-
     fflush(nullptr);
-    int rc = SysCmdOs.xSystem(line);
-    PutMem(line);
-    if (rc == -1) return -1;
-    if (WIFEXITED(rc)) return WEXITSTATUS(rc);
-    if (WIFSIGNALED(rc)) return 128 + WTERMSIG(rc);
-    return -1;
+    return JudgeStatus(SysCmdOs.xSystem(line.get()), 0, nullptr, nullptr, 0);
 }
 
 int ReadRegularFile(const char *dir, const char *name, off_t *size) {
@@ -83,36 +69,4 @@ int ReadAnswerLine(char *buffer, size_t size) {
     // A read cut short by a caught signal is no answer: the run stops.
     if (c == EOF) StopIfSignalled();
     return any ? 1 : 0;
-}
-
-char *NextWord(const char **cursor, const char *delimiters, char *out, size_t size, bool *cut) {
-    const char *p = *cursor;
-    size_t used = 0;
-    bool any = false;
-    *cut = false;
-    while (*p != '\0') {
-        char c = *p++;
-        if (c == '\\' && *p != '\0') {
-            c = *p++;
-            c = c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-        } else if (strchr(delimiters, c) != nullptr) {
-            if (any) break;
-            continue; // leading delimiters
-        }
-        any = true;
-        if (used + 1 < size)
-            out[used++] = c;
-        else
-            *cut = true;
-    }
-    *cursor = p;
-    if (size > 0) out[used] = '\0';
-    return any ? out : nullptr;
-}
-
-int FindWord(const char *word, const char *list) {
-    if (word == nullptr || word[0] == '\0' || list == nullptr || list[0] == '\0' ||
-        strchr(word, list[0]) != nullptr)
-        return 0;
-    return FindToken(word, list);
 }

@@ -1,5 +1,6 @@
-// SetupIo: what the installer's steps share for talking to the shell and to
-// the operator.
+// SetupIo: what the installer's steps share for talking to the shell, for
+// reading the distribution's small files, and for asking the operator.
+// (Splitting the words of those texts is Words.h.)
 #pragma once
 
 #include <cstddef>
@@ -29,18 +30,3 @@ void ChangeDirectory(const char *dir);
 // dropped, so it never counts as a second answer. 0 at end of input when
 // nothing was read, else 1.
 int ReadAnswerLine(char *buffer, size_t size);
-
-// The next word of a list-file line or a package command line, split at any
-// of delimiters (leading ones skipped). A backslash makes the next character
-// part of the word: \n, \r and \t stand for line feed, carriage return and
-// tab, any other character for itself; a backslash at the very end stays.
-// The word goes into out (size bytes, always terminated) and *cursor moves
-// past the word and the delimiter that ended it. Yields out, or none when no
-// word is left; *cut is set when the word did not fit into out.
-char *NextWord(const char **cursor, const char *delimiters, char *out, size_t size, bool *cut);
-
-// 1-based position of word in a delimited list such as ",y,yes,n,no," (the
-// separator is the list's first character); 0 when absent, for an empty
-// word, and for a word holding the separator, which could otherwise match
-// across two entries.
-int FindWord(const char *word, const char *list);

@@ -63,61 +63,80 @@ SpaceVerdict JudgeSpace(const SpaceFigures &figures, double *room) {
     return SpaceEnough;
 }
 
+namespace {
+
+// The installation side of figures: the existing application directory
+// (measured, plus what it holds), or else where the new one will be made.
+// Yields the path measured.
+const char *MeasureInstallSide(SpaceFigures &figures, const char *installDir, const char *company,
+                               const char *app) {
+    // A link left by an installation that is gone is no application
+    // directory: it can be neither measured nor replaced.
+    if (FindFile_(app, nullptr)) {
+        Measure(app, &figures.install);
+        figures.install.avail += DUPath(app);
+        return app;
+    }
+    const char *installPath = FindFile(company, nullptr)      ? company
+                              : FindFile(installDir, nullptr) ? installDir
+                                                              : "/";
+    Measure(installPath, &figures.install);
+    figures.creates = true;
+    DiskSpace parent{};
+    Measure(installPath, &parent);
+    figures.parentAvail = parent.avail;
+    return installPath;
+}
+
+// The free space of both sides into figures (the needs are read already);
+// false when the work area's file system cannot be measured at all.
+bool MeasureFigures(SpaceFigures &figures, const char *workArea, const char *installDir,
+                    const char *companyDir) {
+    int workExists = 0;
+    ScopedMem workPath(FindExistingPath(workArea, &workExists));
+    if (!workPath || !GetDiskSpace(workPath.get(), &figures.work)) return false;
+    if (workExists) figures.work.avail += DUPath(workArea);
+
+    ScopedMem company(JoinSetupPath(installDir, companyDir));
+    ScopedMem app(JoinSetupPath(company.get(), ProductDir));
+    const char *installPath = MeasureInstallSide(figures, installDir, company.get(), app.get());
+    if ((!figures.creates || figures.parentAvail > ParentMinimum) &&
+        SameFileSystem(figures.work.line, figures.install.line)) {
+        DiskSpace again{};
+        Measure(installPath, &again);
+        figures.remeasured = again.avail;
+    }
+    return true;
+}
+
+// The catalogue message of a shortage, and the end of the run (status 0).
+[[noreturn]] void SayShortage(SpaceVerdict verdict, const SpaceFigures &figures,
+                              const char *workArea, const char *installDir) {
+    switch (verdict) {
+    case SpaceEnough:
+        break; // not called
+    case SpaceWorkShort:
+        NlsSetupPrintf(NlsWorkAreaShort, "%s %e", workArea, figures.workNeed);
+        break;
+    case SpaceParentFull: // the installation cannot even start its directory
+    case SpaceInstallShort:
+        NlsSetupPrintf(NlsInstallShort, "%s %e", installDir, figures.installNeed);
+        break;
+    case SpaceSharedShort:
+        NlsSetupPrintf(NlsSharedShort, "%s %s %e", workArea, installDir,
+                       figures.installNeed + figures.workNeed);
+        break;
+    }
+    exit(0);
+}
+
+} // namespace
+
 void FreeSpaceForInstall(const char *workArea, const char *installDir, const char *companyDir) {
     SpaceFigures figures{};
     figures.installNeed = ReadNeed("isize");
     figures.workNeed = ReadNeed("tsize");
-
-    int workExists = 0;
-    char *workPath = FindExistingPath(workArea, &workExists);
-    const bool measured = workPath != nullptr && GetDiskSpace(workPath, &figures.work);
-    PutMem(workPath);
-    if (!measured) return; // no df: no check
-    if (workExists) figures.work.avail += DUPath(workArea);
-
-    char *company = JoinSetupPath(installDir, companyDir);
-    char *app = JoinSetupPath(company, ProductDir);
-    const char *installPath; // what the installation side measures
-    // A link left by an installation that is gone is no application
-    // directory: it can be neither measured nor replaced.
-    if (FindFile_(app, nullptr)) {
-        installPath = app;
-        Measure(app, &figures.install);
-        figures.install.avail += DUPath(app);
-    } else {
-        installPath = FindFile(company, nullptr)      ? company
-                      : FindFile(installDir, nullptr) ? installDir
-                                                      : "/";
-        Measure(installPath, &figures.install);
-        figures.creates = true;
-        DiskSpace parent{};
-        Measure(installPath, &parent);
-        figures.parentAvail = parent.avail;
-    }
-    if (!figures.creates || figures.parentAvail > ParentMinimum) {
-        if (SameFileSystem(figures.work.line, figures.install.line)) {
-            DiskSpace again{};
-            Measure(installPath, &again);
-            figures.remeasured = again.avail;
-        }
-    }
-    PutMem(app);
-    PutMem(company);
-
-    switch (JudgeSpace(figures, nullptr)) {
-    case SpaceEnough:
-        return;
-    case SpaceWorkShort:
-        printf(nlsSetupStrCvt(NlsWorkAreaShort), workArea, figures.workNeed);
-        break;
-    case SpaceParentFull: // the installation cannot even start its directory
-    case SpaceInstallShort:
-        printf(nlsSetupStrCvt(NlsInstallShort), installDir, figures.installNeed);
-        break;
-    case SpaceSharedShort:
-        printf(nlsSetupStrCvt(NlsSharedShort), workArea, installDir,
-               figures.installNeed + figures.workNeed);
-        break;
-    }
-    exit(0);
+    if (!MeasureFigures(figures, workArea, installDir, companyDir)) return; // no df: no check
+    SpaceVerdict verdict = JudgeSpace(figures, nullptr);
+    if (verdict != SpaceEnough) SayShortage(verdict, figures, workArea, installDir);
 }

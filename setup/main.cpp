@@ -9,14 +9,19 @@
 // when the work area or a path of the command line cannot be used, 128 + N
 // when signal N stopped it.
 #include "Catalogue.h"
+#include "CleanUp.h"
+#include "CommandLine.h"
 #include "Locations.h"
 #include "MemMgr.h"
+#include "Move.h"
 #include "Outcome.h"
+#include "PathChecks.h"
 #include "RunningCheck.h"
 #include "SetupGlobals.h"
 #include "Space.h"
 #include "Staging.h"
 #include "SysCmd.h"
+#include "WorkArea.h"
 #include "utils.h"
 
 #include <cstdlib>
@@ -40,14 +45,14 @@ int main(int argc, char **argv) {
     InitSysCmdList();
     FillInstallInfo();
     parseCommandLineOptions(argc, argv);
-    RefuseUntravelledPath(pPathToSetup);
+    RefuseShellUnsafePath(pPathToSetup);
     // Once every directory down to the work area is closed to other users,
     // only root and the operator can change it, so this holds for the rest
     // of the run.
     RefuseUnsafeWorkArea(pCorlaInstallDir);
 
     pCurrentInstallDir = locatePreviousInstallation();
-    if (pCurrentInstallDir != nullptr) RefuseUntravelledPath(pCurrentInstallDir);
+    if (pCurrentInstallDir != nullptr) RefuseShellUnsafePath(pCurrentInstallDir);
     pTargetInstallDir = SaveStr_(pCmdLineInstallDir != nullptr   ? pCmdLineInstallDir
                                  : pCurrentInstallDir != nullptr ? pCurrentInstallDir
                                                                  : DefaultInstallDir);

@@ -1,6 +1,7 @@
 // The checks before installing (operator, system release, old daemon) with
 // whoami and uname answered from memory, and the print-subsystem flag file.
 #include "Install.h"
+#include "Readiness.h"
 
 #include "SetupStepTest.h"
 

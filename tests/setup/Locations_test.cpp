@@ -5,7 +5,12 @@
 #include "Locations.h"
 
 #include "Catalogue.h"
+#include "CleanUp.h"
+#include "CommandLine.h"
+#include "Move.h"
+#include "PathChecks.h"
 #include "SetupStepTest.h"
+#include "TextLines.h"
 
 #include <climits>
 #include <cstdlib>
@@ -87,21 +92,21 @@ TEST_F(LocationsTest, MakeAbsolutePathAgainstTheCurrentDirectory) {
     }
 }
 
-TEST(PathTravels, RefusesEveryShellSpecialCharacter) {
-    EXPECT_TRUE(PathTravels("/usr/local"));
-    EXPECT_TRUE(PathTravels("/data/my-dir_2.0+x,y:z@w%=v"));
+TEST(ShellSafePath, RefusesEveryShellSpecialCharacter) {
+    EXPECT_TRUE(ShellSafePath("/usr/local"));
+    EXPECT_TRUE(ShellSafePath("/data/my-dir_2.0+x,y:z@w%=v"));
     for (char c : std::string(" \t\n\r\"'`$\\;&|<>*?()")) {
         std::string path = std::string("/usr/lo") + c + "cal";
-        EXPECT_FALSE(PathTravels(path.c_str())) << int(c);
+        EXPECT_FALSE(ShellSafePath(path.c_str())) << int(c);
     }
-    EXPECT_FALSE(PathTravels(nullptr));
+    EXPECT_FALSE(ShellSafePath(nullptr));
 }
 
-TEST_F(LocationsTest, AnUntravelledPathEndsTheRunWithEntryThreeAndStatusTwo) {
-    ChildResult child = RunInChild([] { RefuseUntravelledPath("/usr/local /x"); });
+TEST_F(LocationsTest, AShellUnsafePathEndsTheRunWithEntryThreeAndStatusTwo) {
+    ChildResult child = RunInChild([] { RefuseShellUnsafePath("/usr/local /x"); });
     EXPECT_EQ(child.status, 2);
     EXPECT_EQ(child.out, "ERROR: couldn't open /usr/local /x\n\n");
-    child = RunInChild([] { RefuseUntravelledPath("/usr/local"); });
+    child = RunInChild([] { RefuseShellUnsafePath("/usr/local"); });
     EXPECT_EQ(child.status, corla_test::ChildReturned);
     EXPECT_EQ(child.out, "");
 }
@@ -228,17 +233,8 @@ class MoveTest : public corla_test::SetupStepTest {
   protected:
     std::vector<std::string> Commands() {
         std::vector<std::string> out;
-        for (const std::string &line : FakeOs::lines) {
-            // "<sh> -c "<dir>/<name> <flags> <args> 1>>..."": keep name onwards.
-            size_t q = line.find('"');
-            std::string body = q == std::string::npos ? line : line.substr(q + 1);
-            size_t space = body.find(' ');
-            std::string command = body.substr(0, space);
-            command = command.substr(command.rfind('/') + 1);
-            std::string rest = body.substr(space);
-            size_t redirect = rest.find(" 1>");
-            out.push_back(command + rest.substr(0, redirect));
-        }
+        for (const std::string &line : FakeOs::lines)
+            out.push_back(corla_test::ShortCommandLine(line));
         return out;
     }
 };

@@ -1,8 +1,10 @@
 // The package command file and the upgrade by package map: the command
 // lines they run (recorded, not run), and the sed edit run for real.
 #include "PkgList.h"
+#include "Upgrade.h"
 
 #include "SetupStepTest.h"
+#include "TextLines.h"
 
 #include <cerrno>
 #include <cstring>
@@ -22,23 +24,8 @@ using corla_test::FakeOs;
 using corla_test::ModeOf;
 using corla_test::ReadFile;
 using corla_test::RunInChild;
+using corla_test::ShortCommandLine;
 using corla_test::WriteFile;
-
-// A recorded runner line as "<command> <arguments>": the shell wrapper, the
-// command's directory and the redirections left out.
-std::string Short(const std::string &line) {
-    std::string body = line;
-    size_t q = body.find(" -c \"");
-    if (q != std::string::npos) body = body.substr(q + 5);
-    if (!body.empty() && body.back() == '"') body.pop_back();
-    size_t redirect = body.find(" 1>");
-    if (redirect != std::string::npos) body = body.substr(0, redirect);
-    size_t space = body.find(' ');
-    std::string command = body.substr(0, space);
-    size_t slash = command.rfind('/');
-    if (slash != std::string::npos && q != std::string::npos) command = command.substr(slash + 1);
-    return space == std::string::npos ? command : command + body.substr(space);
-}
 
 std::string Release() {
     struct utsname name;
@@ -59,7 +46,7 @@ class PkgListTest : public corla_test::SetupStepTest {
     std::vector<std::string> Ran() {
         std::vector<std::string> out;
         for (const std::string &line : FakeOs::lines) {
-            std::string s = Short(line);
+            std::string s = ShortCommandLine(line);
             for (auto [from, to] : {std::pair{Work(), std::string("$W")}, {App(), "$A"}})
                 for (size_t at = s.find(from); at != std::string::npos; at = s.find(from))
                     s.replace(at, from.size(), to);
@@ -174,7 +161,7 @@ TEST_F(PkgListTest, AnUnreadableReleaseMeetsNoCondition) {
         };
         ProcessPkgList(".");
         for (const std::string &line : FakeOs::lines)
-            printf("%s\n", Short(line).c_str());
+            printf("%s\n", ShortCommandLine(line).c_str());
     });
     EXPECT_EQ(child.err, "failed ts get version: Bad address\n");
     EXPECT_EQ(child.out.substr(0, 3), "cp ");
@@ -320,7 +307,7 @@ TEST_F(UpgradeTest, RegistersAndCopiesEveryRegularFile) {
     EXPECT_EQ(lines[2], "installf -c none QDRNvqmm /usr/lib/libcorla.so f 0644 root other");
     EXPECT_EQ(lines[3], "cp " + w + "/QDRNvqmm/root/usr/lib/libcorla.so /usr/lib/libcorla.so");
     EXPECT_EQ(lines[4], "installf -f QDRNvqmm");
-    EXPECT_EQ(Short(lines[5]), "rm -f /var/sadm/pkg/QDRNvqmm/pkginfo.tmp");
+    EXPECT_EQ(ShortCommandLine(lines[5]), "rm -f /var/sadm/pkg/QDRNvqmm/pkginfo.tmp");
     EXPECT_EQ(lines[6], "sed -e\"s/VERSION=[0-9.].*/VERSION=3.01.67/\" "
                         "/var/sadm/pkg/QDRNvqmm/pkginfo >> /var/sadm/pkg/QDRNvqmm/pkginfo.tmp");
     // No record was made by the (recorded) sed: pkginfo is not replaced.

@@ -3,7 +3,9 @@
 // programs that record their arguments, directory and environment.
 #include "Scripts.h"
 
+#include "CheckedFormat.h"
 #include "SetupStepTest.h"
+#include "TextLines.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +23,7 @@ namespace {
 using corla_test::ChildResult;
 using corla_test::Exists;
 using corla_test::FakeOs;
+using corla_test::Lines;
 using corla_test::ModeOf;
 using corla_test::ReadFile;
 using corla_test::RunInChild;
@@ -33,14 +36,6 @@ int CountPlaceholders(const char *templ) {
         ++count;
     }
     return count;
-}
-
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 std::string ThisYear() {
@@ -62,7 +57,7 @@ TEST(ScriptTemplates, HoldExactlyTheirPlaceholders) {
 TEST(ScriptTemplates, BannerIsABoxOfFiveLinesOf63WithTheYear) {
     for (const char *year : {"2026", "1999"}) {
         char text[1024];
-        snprintf(text, sizeof text, ScriptBanner, year);
+        ASSERT_GT(CheckedSnprintf(text, sizeof text, ScriptBanner, "%s", year), 0);
         std::vector<std::string> lines = Lines(text);
         ASSERT_EQ(lines.size(), 6u);
         for (int i = 0; i < 5; ++i)

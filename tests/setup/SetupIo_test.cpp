@@ -1,6 +1,7 @@
 // Words of the list and command files, answer lines from the operator, and
 // the installer's direct shell commands.
 #include "SetupIo.h"
+#include "Words.h"
 
 #include "SetupStepTest.h"
 

@@ -3,6 +3,7 @@
 // distribution or of a command it cannot do without (status 1), and paths
 // or a work area it cannot use (status 2); the space check; the languages.
 #include "Catalogue.h"
+#include "CheckedFormat.h"
 #include "SetupSandbox.h"
 
 #include <cstdio>
@@ -20,9 +21,10 @@ using corla_test::SetupSandboxTest;
 const std::string NoPmqadmin = "sh: 1: /opt/Corla/vqmm/pmqadmin: not found\n"
                                "sh: 1: /opt/Corla/vqmm/pmqadmin: not found\n";
 
+// An entry taking two texts, formatted.
 std::string Format(const char *format, const char *a, const char *b) {
     char text[1024];
-    snprintf(text, sizeof text, format, a, b);
+    EXPECT_GT(CheckedSnprintf(text, sizeof text, format, "%s %s", a, b), 0);
     return text;
 }
 

@@ -2,6 +2,7 @@
 // command line to the clean-up. Fresh installations, upgrades, moves of an
 // earlier installation, the prompts, and what each run leaves behind.
 #include "SetupSandbox.h"
+#include "TextLines.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -12,15 +13,8 @@
 
 namespace {
 
+using corla_test::Lines;
 using corla_test::SetupSandboxTest;
-
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 bool Has(const std::vector<std::string> &lines, const std::string &line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();

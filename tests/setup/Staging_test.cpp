@@ -4,6 +4,10 @@
 // ("jdoe"), so the installation itself stops right there.
 #include "Staging.h"
 
+#include "ListFile.h"
+#include "PathChecks.h"
+#include "Unpack.h"
+
 #include "SetupStepTest.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 // refusals, the environment and configuration it gives the program, the
 // preloaded uname(), and a package installed from a built distribution.
 #include "SimSandbox.h"
+#include "TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,8 @@
 #include <unistd.h>
 
 namespace {
+
+using corla_test::Lines;
 
 constexpr int kRefused = 125;
 
@@ -69,14 +72,6 @@ std::string ReadHostFile(const std::string &path) {
 bool HostHas(const std::string &path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
-}
-
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 class SimSandboxTest : public testing::Test {

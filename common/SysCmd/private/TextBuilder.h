@@ -29,7 +29,7 @@ struct TextBuilder {
 
     void Add(std::string_view text);
     [[gnu::format(printf, 2, 3)]] void Addf(const char *format, ...);
-    void AddV(const char *format, va_list args);
+    [[gnu::format(printf, 2, 0)]] void AddV(const char *format, va_list args);
     // arg as one shell word read through layers shells (see ShellQuote).
     void AddQuoted(std::string_view arg, int layers);
 

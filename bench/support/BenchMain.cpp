@@ -30,8 +30,8 @@ std::string Scaled(double seconds) {
         ++i;
     char text[64];
     double value = seconds / kUnits[i].scale;
-    const char *format = value < 10 ? "%.2f %s" : value < 100 ? "%.1f %s" : "%.0f %s";
-    snprintf(text, sizeof text, format, value, kUnits[i].unit);
+    int decimals = value < 10 ? 2 : value < 100 ? 1 : 0;
+    snprintf(text, sizeof text, "%.*f %s", decimals, value, kUnits[i].unit);
     return text;
 }
 

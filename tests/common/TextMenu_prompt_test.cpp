@@ -54,7 +54,6 @@ TEST_F(Prompts, YesNoCutsAnOverlongQuestion) {
     StdioScript io("n\n");
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-security"
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
     EXPECT_EQ(PromptYN(question.c_str()), 0); // the question itself is cut to its buffer
 #pragma GCC diagnostic pop
     EXPECT_EQ(io.Output(), std::string(4095, 'q'));

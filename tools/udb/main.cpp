@@ -55,9 +55,12 @@ int DataLimit(const DbT *db, size_t keyChars) {
     return limit - int(keyChars) - 1 - 2;
 }
 
-int UsageError(const char *format, const char *detail) {
+[[gnu::format(printf, 1, 2)]] int UsageError(const char *format, ...) {
     fputs("udb: ", stderr);
-    fprintf(stderr, format, detail);
+    va_list args;
+    va_start(args, format);
+    vfprintf(stderr, format, args);
+    va_end(args);
     fputs("\nTry 'udb --help'.\n", stderr);
     return ExitTrouble;
 }

@@ -131,16 +131,6 @@ constexpr int CaughtCount = int(sizeof CaughtSignals / sizeof CaughtSignals[0]);
 
 char PassPhrase[PassPhraseSize];
 
-void WriteAll(int fd, const char *text, size_t n) {
-    while (n > 0) {
-        ssize_t written = write(fd, text, n);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;
-        text += written;
-        n -= size_t(written);
-    }
-}
-
 // Wait at most nPassPhraseWait seconds for in to become readable and read one
 // character; false on a time-out, a failure, a signal or the end of input.
 bool ReadOne(int in, char &c) {

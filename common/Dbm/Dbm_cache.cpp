@@ -566,8 +566,8 @@ int PurgeImage(DbT *db, const char *key, int n) {
     return removed;
 }
 
-// Grow over text with AdjustMem as a list is built.
-struct TextBuilder {
+// A key list, grown with AdjustMem as it is built.
+struct KeyListText {
     char *pText = nullptr;
     size_t nUsed = 0;
     size_t nRoom = 0;
@@ -606,7 +606,7 @@ char *BuildList(DbT *db, const char *keyNames, const char *prefix, const char *s
     Refresh(db);
     size_t prefixLen = strlen(prefix), suffixLen = strlen(suffix);
     char decoded[DbKeyBufSize];
-    TextBuilder list;
+    KeyListText list;
     DbTRecord rec;
     for (DbTRecord *r = WalkDbTRecords(db, &rec, 0); r != nullptr && !list.flFailed;
          r = WalkDbTRecords(db, &rec, 1)) {

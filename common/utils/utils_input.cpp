@@ -3,7 +3,6 @@
 #include "utils.h"
 
 #include "MemMgr.h"
-#include "ScopedFile.h"
 
 #include <cerrno>
 #include <cstdarg>

@@ -47,8 +47,9 @@ void SetInputName(const char *name, const char *ext) {
     }
 }
 
-void SetOutputName(const char *format, const char *base) {
-    int n = snprintf(FnOut, sizeof FnOut, format, base);
+// FnOut: base with suffix appended; ends the program when it does not fit.
+void SetOutputName(const char *base, const char *suffix) {
+    int n = snprintf(FnOut, sizeof FnOut, "%s%s", base, suffix);
     if (n < 0 || size_t(n) >= sizeof FnOut) {
         errno = ENAMETOOLONG;
         SysError("can't open file, %s", FnOut);
@@ -108,7 +109,7 @@ template <typename Edit>
 void EditFile(const char *name, const char *ext, Edit edit) {
     if (name == nullptr) return;
     SetInputName(name, ext);
-    SetOutputName(ext != nullptr && ext[0] != '\0' ? "%sout" : "%s.out", Fn);
+    SetOutputName(Fn, ext != nullptr && ext[0] != '\0' ? "out" : ".out");
     OpenEditFiles();
     char piece[PieceSize];
     while (fgets(piece, FileLineChars + 1, pIn) != nullptr)
@@ -345,7 +346,7 @@ int OpenIOFiles(const char *name, const char *ext, [[maybe_unused]] int unused) 
         SysError("can't open file, %s", "");
     }
     SetInputName(name, ext);
-    SetOutputName("%sout", Fn);
+    SetOutputName(Fn, "out");
     OpenEditFiles();
     return 1;
 }

@@ -11,7 +11,6 @@
 
 #include "Dbm_format.h"
 #include "MemMgr.h"
-#include "ScopedFile.h"
 #include "utils.h"
 
 #include <cctype>

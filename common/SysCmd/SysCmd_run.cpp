@@ -136,7 +136,7 @@ void WaitAfter(int index) {
 
 // Start the pipe of GetCmdResponse and GetCmdResponseStr; none when the line
 // is refused or the command cannot be started.
-FILE *OpenCmdPipe(int index, const char *format, va_list args) {
+[[gnu::format(printf, 2, 0)]] FILE *OpenCmdPipe(int index, const char *format, va_list args) {
     if (index < 0) index = index == INT_MIN ? CmdEnd : -index;
     if (!InTable(index)) NoSuchCommand(index);
     if (flInitSysCmd && index >= CmdCancel && !CmdHasPath(index)) FillCmdPath(index);

@@ -9,8 +9,9 @@
 // created through a link, and a link at the target is replaced, not
 // followed.
 //
-// For the support library's own use and the installer's (its generated
-// scripts), not part of the library's interface.
+// Part of utils, in a header of its own: the files a program keeps (the
+// menu engine's settings files, the installer's generated scripts) are
+// written through it; the file-rewriting functions of utils.h use it too.
 #pragma once
 
 #include <climits>

@@ -1,5 +1,6 @@
-// TextBuilder: a command line or file name built in a fixed buffer, for the
-// support library's own use (not part of its interface).
+// TextBuilder: a command line or file name built in a fixed buffer, private
+// to the foundation layer (SysCmd's command lines and utils' edits; its code is
+// in SysCmd_quote.cpp).
 //
 // Appends never write past the buffer. Once something did not fit, the text
 // is marked cut and keeps what fitted: a cut command line or name must be
@@ -29,7 +30,7 @@ struct TextBuilder {
 
     void Add(std::string_view text);
     [[gnu::format(printf, 2, 3)]] void Addf(const char *format, ...);
-    void AddV(const char *format, va_list args);
+    [[gnu::format(printf, 2, 0)]] void AddV(const char *format, va_list args);
     // arg as one shell word read through layers shells (see ShellQuote).
     void AddQuoted(std::string_view arg, int layers);
 

@@ -20,6 +20,9 @@
 // and directories (utils_files.cpp, utils_input.cpp); log and error reporting
 // (utils_log.cpp); text-file edits and the comment-filtering line reader
 // (utils_edit.cpp, utils_getline.cpp); the raw command form (utils_raw.cpp).
+// FileReplace.h, the other public header of utils, writes a kept file so
+// that a failure never costs its old content (CreateTextFile writes
+// through it; its code is in utils_files.cpp).
 #pragma once
 
 #include <cstdarg>
@@ -193,6 +196,17 @@ FILE *OpenFile(FILE *file, const char *path, const char *mode, int level);
 // counts as an open failure.
 [[gnu::format(printf, 4, 5)]] FILE *OpenFileF(FILE *file, const char *mode, int level,
                                               const char *format, ...);
+// A stream opened by one of the above, held for one scope: every way out
+// closes it (as ScopedMem, MemMgr.h, holds a GetMem area).
+struct ScopedFile {
+    FILE *f = nullptr;
+    explicit ScopedFile(FILE *opened) : f(opened) {}
+    ScopedFile(const ScopedFile &) = delete;
+    ScopedFile &operator=(const ScopedFile &) = delete;
+    ~ScopedFile() {
+        if (f != nullptr) fclose(f);
+    }
+};
 // open(2); on failure "ERROR: can't open file, <path>" (no line feed) on
 // standard output. Yields the descriptor, negative on failure.
 int OpenRawFile(const char *path, int flags);

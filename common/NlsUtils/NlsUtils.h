@@ -127,8 +127,8 @@ char *NlsGuiStrCvt(const char *source, int group, char *target, size_t targetSiz
 char *NlsCalcStrVal(const char *text);
 
 // ---------------------------------------------------------------------------
-// Menu texts (TextMenu.h): checked formats of the core store, and item texts
-// filled from group 25
+// Menu texts (TextMenu.h): checked formats of the core store, and a text of
+// group 25
 // ---------------------------------------------------------------------------
 
 // The group of the menu engine's own texts and of the item texts below.
@@ -159,15 +159,8 @@ const char *NlsCoreFormat(int group, int index, const char *model, char *buffer,
 [[gnu::format(printf, 5, 0)]] void NlsCoreVSnprintf(char *target, size_t size, int group, int index,
                                                     const char *model, va_list args);
 
-struct TextMenuItem;
-
 // *text = a new copy of text 25/index (the caller owns it; an earlier text
-// is not released).
+// is not released). Its siblings that fill menu records (NlsTtyMenuItemCvt,
+// NlsTtyMenuItemStateCvt, NlsTtyMenuItemPromptCvt) take the engine's
+// TextMenuItem and so live with the engine: TextMenu.h.
 void NlsTtyMenuCvt(const char **text, int index);
-// For item i = 0 .. count - 1: a new copy of text 25/(first + i), cut at 127
-// characters, into the item's pText, pStates or pPrompt respectively. The
-// texts are taken unchanged: their hot-key marks and state lists are read by
-// the menu engine.
-void NlsTtyMenuItemCvt(TextMenuItem *items, int first, int count);
-void NlsTtyMenuItemStateCvt(TextMenuItem *items, int first, int count);
-void NlsTtyMenuItemPromptCvt(TextMenuItem *items, int first, int count);

@@ -3,12 +3,14 @@
 // each named in TextMenu_private.h. A text used as a format is checked
 // against the arguments of its call site before use (NlsCoreFormat): the
 // built-in English text stands in for a stored format that is missing or
-// does not match.
+// does not match. Item texts are filled from group 25 as they stand.
 #include "NlsUtils.h"
 #include "TextMenu.h"
 #include "TextMenu_private.h"
+#include "utils.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace menu_detail {
 
@@ -74,3 +76,36 @@ void NoticeChosen(const char *format, const char *model, ...) {
 #pragma GCC diagnostic pop
 
 } // namespace menu_detail
+
+namespace {
+
+inline constexpr size_t ItemTextSize = 128; // an item text: at most 127 characters
+
+// A new copy of text 25/index, cut at ItemTextSize - 1 characters. A missing
+// text gives its key, as every fetch does.
+char *ItemText(int index) {
+    char buffer[NlsFetchBufSize];
+    const char *text = NlsFetchString(NlsGetCoreDB(), buffer, NlsByIndex, NlsMenuGroup, index);
+    char work[ItemTextSize];
+    size_t n = text != nullptr ? strnlen(text, ItemTextSize - 1) : 0;
+    if (n > 0) memcpy(work, text, n);
+    work[n] = '\0';
+    return SaveStr_(work);
+}
+
+} // namespace
+
+void NlsTtyMenuItemCvt(TextMenuItem *items, int first, int count) {
+    for (int i = 0; items != nullptr && i < count; ++i)
+        items[i].pText = ItemText(first + i);
+}
+
+void NlsTtyMenuItemStateCvt(TextMenuItem *items, int first, int count) {
+    for (int i = 0; items != nullptr && i < count; ++i)
+        items[i].pStates = ItemText(first + i);
+}
+
+void NlsTtyMenuItemPromptCvt(TextMenuItem *items, int first, int count) {
+    for (int i = 0; items != nullptr && i < count; ++i)
+        items[i].pPrompt = ItemText(first + i);
+}

@@ -18,7 +18,7 @@
 // pass-phrase entry (TextMenu_prompt.cpp); the catalogue texts they share
 // (TextMenu_text.cpp, each named in TextMenu_private.h).
 // Every fixed label and message comes from the core string store (NlsUtils.h,
-// groups 25 and 30); NlsTtyMenu...Cvt fill item texts from group 25. A
+// groups 25 and 30); NlsTtyMenuItem...Cvt fill item texts from group 25. A
 // program built on the engine prints its own translated formats the way the
 // engine does, checked against its English model: NlsCorePrintf and
 // NlsCoreSnprintf (NlsUtils.h).
@@ -161,6 +161,16 @@ void StoreMenu(TextMenu *menu);
 // Restore values from pIn (opened with OpenInputFile) up to its end or to the
 // "}" that ends this menu's block.
 void LoadMenu(TextMenu *menu);
+
+// Item texts from the core string store (NlsUtils.h; NlsTtyMenuCvt there
+// fetches a single text): for item i = 0 .. count - 1, a new copy of text
+// 25/(first + i), cut at 127 characters, into the item's pText, pStates or
+// pPrompt respectively (the caller owns them; earlier texts are not
+// released). The texts are taken unchanged: their hot-key marks and state
+// lists are read by the engine. A missing text gives its key.
+void NlsTtyMenuItemCvt(TextMenuItem *items, int first, int count);
+void NlsTtyMenuItemStateCvt(TextMenuItem *items, int first, int count);
+void NlsTtyMenuItemPromptCvt(TextMenuItem *items, int first, int count);
 
 // ---------------------------------------------------------------------------
 // Entry validation

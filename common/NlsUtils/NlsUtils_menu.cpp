@@ -1,6 +1,6 @@
 // NlsUtils: the texts of the menu engine (TextMenu.h) and of the programs
 // built on it: formats of the core string store checked against the
-// caller's English model before use, and menu records filled from group 25.
+// caller's English model before use, and a text of group 25 copied out.
 //
 // The stores are plain files, and a translation whose conversions do not
 // match its call would otherwise read or write arbitrary memory: the
@@ -8,28 +8,9 @@
 // match.
 #include "NlsUtils.h"
 
-#include "TextMenu.h"
 #include "utils.h"
 
 #include <cstring>
-
-namespace {
-
-inline constexpr size_t ItemTextSize = 128; // an item text: at most 127 characters
-
-// A new copy of text 25/index, cut at ItemTextSize - 1 characters. A missing
-// text gives its key, as every fetch does.
-char *ItemText(int index) {
-    char buffer[NlsFetchBufSize];
-    const char *text = NlsFetchString(NlsGetCoreDB(), buffer, NlsByIndex, NlsMenuGroup, index);
-    char work[ItemTextSize];
-    size_t n = text != nullptr ? strnlen(text, ItemTextSize - 1) : 0;
-    if (n > 0) memcpy(work, text, n);
-    work[n] = '\0';
-    return SaveStr_(work);
-}
-
-} // namespace
 
 const char *NlsCoreText(int group, int index, char *buffer) {
     const char *text = NlsFetchString(NlsGetCoreDB(), buffer, NlsByIndex, group, index);
@@ -85,19 +66,4 @@ void NlsTtyMenuCvt(const char **text, int index) {
     // The shared fallback is never handed out: the caller owns what it gets.
     if (copy == nullptr || copy == pNlsFallback) copy = SaveStr_(copy != nullptr ? copy : "");
     *text = copy;
-}
-
-void NlsTtyMenuItemCvt(TextMenuItem *items, int first, int count) {
-    for (int i = 0; items != nullptr && i < count; ++i)
-        items[i].pText = ItemText(first + i);
-}
-
-void NlsTtyMenuItemStateCvt(TextMenuItem *items, int first, int count) {
-    for (int i = 0; items != nullptr && i < count; ++i)
-        items[i].pStates = ItemText(first + i);
-}
-
-void NlsTtyMenuItemPromptCvt(TextMenuItem *items, int first, int count) {
-    for (int i = 0; items != nullptr && i < count; ++i)
-        items[i].pPrompt = ItemText(first + i);
 }

@@ -201,6 +201,11 @@ int NlsCheckFormat(const char *format, const char *model) {
     }
 }
 
+// These print a format fetched from the store, used only once NlsCheckFormat
+// has passed it (against model where the caller gives one).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+
 int Nlsfprintf(FILE *stream, DbT *db, int group, int index, ...) {
     if (stream == nullptr) return 0;
     char *format = FetchFormat(db, group, index);
@@ -249,6 +254,8 @@ int Nlssnprintf(char *target, size_t size, DbT *db, int group, int index, const 
     PutMem(format);
     return used;
 }
+
+#pragma GCC diagnostic pop
 
 char *NlsGuiStrCvt(const char *source, int group, char *target, size_t targetSize) {
     if (target == nullptr || targetSize == 0) return target;

@@ -5,8 +5,3 @@ add_library(corla_warnings INTERFACE)
 target_compile_options(corla_warnings INTERFACE
     -Wall -Wextra -Werror -Wformat=2 -Wshadow)
 
-# TEMPORARY, until the installer's cleaned sources are merged: the installer
-# (corla_setup, setup) and its tests (tests/setup) still print formats that
-# are not literals. Linked after corla_warnings, so that it comes last.
-add_library(corla_setup_nonliteral_pending INTERFACE)
-target_compile_options(corla_setup_nonliteral_pending INTERFACE -Wno-format-nonliteral)

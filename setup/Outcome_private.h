@@ -37,15 +37,15 @@ bool JoinInto(char (&to)[PathSize], const char *dir, const char *name);
 // Catch SIGINT, SIGTERM and SIGHUP, unless the run was started with them
 // ignored.
 void CatchStopSignals();
-// In a command's child, before its exec: the caught signals back to their
-// default action (async-signal-safe).
-void DefaultStopSignals();
+// The stop signals into all, and those this run catches into caught (a
+// command's child starts with these at their default action).
+void StopSignalSet(sigset_t *all, sigset_t *caught);
 // The running command's process group, which a caught signal is passed on
 // to; 0 when there is none. Written by the main flow, read by the handler.
 extern volatile sig_atomic_t nCommandGroup;
 
 // The runner seam (Outcome_runner.cpp): every command through this
-// module's own fork and exec.
+// module's own posix_spawn.
 void RouteCommands();
 
 // The put-away (Outcome_putaway.cpp): everything the run was writing.

@@ -1,14 +1,16 @@
 // Outcome_runner: the runner's system, popen, pclose and sleep, each
-// passing through CheckRun before and after, and commands started by fork
-// and exec so that the signals of a stop reach them.
+// passing through CheckRun before and after, and commands started by
+// posix_spawn so that the signals of a stop reach them.
 #include "Outcome.h"
 #include "Outcome_private.h"
 
 #include "SysCmd.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,22 +22,40 @@ bool flOwnGroups = false; // commands run in process groups of their own
 
 // The runner's system(): /bin/sh -c line in a child that the signals of a
 // stop reach. Yields a wait status, or -1 when no child could be made.
+// posix_spawn rather than fork: an upgrade runs two commands per package
+// file, and copying this process's page tables for each was most of the
+// installer's own CPU time.
 int RunCommandLine(const char *line) {
     CheckRun();
     if (line == nullptr) return system(nullptr);
-    pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        // Async-signal-safe calls only until the exec.
-        DefaultStopSignals();
-        if (flOwnGroups) setpgid(0, 0);
-        execl("/bin/sh", "sh", "-c", line, static_cast<char *>(nullptr));
-        _exit(127);
+
+    posix_spawnattr_t attr;
+    if (posix_spawnattr_init(&attr) != 0) return -1;
+    // The stop signals are held until the child's group is known to the
+    // handler, so that a stop in between still reaches the command. The
+    // child starts with the caught ones at their default action and the
+    // mask this run had.
+    sigset_t held, before, caught;
+    StopSignalSet(&held, &caught);
+    sigprocmask(SIG_BLOCK, &held, &before);
+    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+    if (flOwnGroups) flags |= POSIX_SPAWN_SETPGROUP; // group 0: one of its own
+    posix_spawnattr_setflags(&attr, flags);
+    posix_spawnattr_setsigdefault(&attr, &caught);
+    posix_spawnattr_setsigmask(&attr, &before);
+
+    char sh[] = "sh", dashC[] = "-c";
+    char *argv[] = {sh, dashC, const_cast<char *>(line), nullptr};
+    pid_t pid = 0;
+    const int failed = posix_spawn(&pid, "/bin/sh", nullptr, &attr, argv, environ);
+    posix_spawnattr_destroy(&attr);
+    if (failed == 0 && flOwnGroups) nCommandGroup = pid;
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    if (failed != 0) {
+        errno = failed;
+        return -1;
     }
-    if (flOwnGroups) {
-        setpgid(pid, pid); // also here: the child may not have got there yet
-        nCommandGroup = pid;
-    }
+
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno == EINTR) continue;

@@ -81,12 +81,13 @@ void CatchStopSignals() {
     }
 }
 
-void DefaultStopSignals() {
-    struct sigaction dfl {};
-    dfl.sa_handler = SIG_DFL;
-    sigemptyset(&dfl.sa_mask);
-    for (size_t i = 0; i < std::size(StopSignals); ++i)
-        if (flCaught[i]) sigaction(StopSignals[i], &dfl, nullptr);
+void StopSignalSet(sigset_t *all, sigset_t *caught) {
+    sigemptyset(all);
+    sigemptyset(caught);
+    for (size_t i = 0; i < std::size(StopSignals); ++i) {
+        sigaddset(all, StopSignals[i]);
+        if (flCaught[i]) sigaddset(caught, StopSignals[i]);
+    }
 }
 
 } // namespace outcome

@@ -173,6 +173,48 @@ void NoteScratchFile(const char *path) {
     CopyPath(Scratch, path);
 }
 
+namespace {
+
+// Moves target to a new name beside it (Replacement.aside), so that the copy
+// makes a file of its own and the old one can be put back. A hard link
+// claims the new name without making a file, which halves the file system
+// work of an upgrade; where links are refused, an empty file claims the name
+// and the rename takes it over.
+bool MoveAside(const char *target) {
+    static constexpr char Suffix[] = ".XXXXXX";
+    const size_t len = strlen(target);
+    if (len + sizeof Suffix > sizeof Replacement.aside) return false;
+    char *const tail = Replacement.aside + len + 1;
+    memcpy(Replacement.aside, target, len);
+    memcpy(Replacement.aside + len, Suffix, sizeof Suffix);
+
+    // The name need not be hard to guess: link never replaces what is there,
+    // and a name that is taken is passed over.
+    static constexpr char Digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    static unsigned nAside = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned n = static_cast<unsigned>(getpid()) * 7919u + nAside++;
+        for (size_t i = 0; i < sizeof Suffix - 2; ++i, n /= sizeof Digits - 1)
+            tail[i] = Digits[n % (sizeof Digits - 1)];
+        if (link(target, Replacement.aside) == 0) {
+            if (unlink(target) == 0) return true;
+            unlink(Replacement.aside);
+            return false;
+        }
+        if (errno != EEXIST) break;
+    }
+
+    memcpy(Replacement.aside + len, Suffix, sizeof Suffix);
+    int fd = mkstemp(Replacement.aside);
+    if (fd < 0) return false;
+    close(fd);
+    if (rename(target, Replacement.aside) == 0) return true;
+    unlink(Replacement.aside);
+    return false;
+}
+
+} // namespace
+
 int SetInstalledFileAside(const char *target) {
     PutBackReplaced();
     // Only the installer's own run replaces installed files; the steps' unit
@@ -188,19 +230,7 @@ int SetInstalledFileAside(const char *target) {
         return 1;
     }
     if (!S_ISREG(st.st_mode)) return 2;
-    // Beside the file, so that the renames stay within its directory.
-    static constexpr char Suffix[] = ".XXXXXX";
-    const size_t len = strlen(target);
-    if (len + sizeof Suffix > sizeof Replacement.aside) return 0;
-    memcpy(Replacement.aside, target, len);
-    memcpy(Replacement.aside + len, Suffix, sizeof Suffix);
-    int fd = mkstemp(Replacement.aside);
-    if (fd < 0) return 0;
-    close(fd);
-    if (rename(target, Replacement.aside) != 0) {
-        unlink(Replacement.aside);
-        return 0;
-    }
+    if (!MoveAside(target)) return 0;
     Replacement.active = true;
     Replacement.hadOld = true;
     Replacement.old = st;

@@ -197,10 +197,13 @@ int FillCmdPaths(const char *directory) {
         return 0;
     }
     // One pass over the directory; each entry name is compared whole with
-    // the names still missing, so an entry "x cp y" is no "cp".
+    // the names still missing, so an entry "x cp y" is no "cp". The first
+    // letters are compared in place: a system directory has thousands of
+    // entries, and most differ from every name there.
     for (struct dirent *entry = readdir(dir); entry != nullptr; entry = readdir(dir))
         for (int k = CmdCancel; HasName(k); ++k)
-            if (!CmdHasPath(k) && strcmp(ComList[k].name, entry->d_name) == 0)
+            if (ComList[k].name[0] == entry->d_name[0] && !CmdHasPath(k) &&
+                strcmp(ComList[k].name, entry->d_name) == 0)
                 ComList[k].path = directory;
     closedir(dir);
 

@@ -60,9 +60,10 @@ int fdZero = -2;                // zero device: -2 not opened yet, -1 unavailabl
 bool MappingShallFail(); // the test hook (MemFailMapping); always false outside test builds
 
 // Requests fall into size classes of 2^c to 2^(c+1) - 1 units. For each
-// class, every block before pSearchFrom[c] in the list has a free-run bound
-// below 2^c, so that a search for the class starts there instead of passing
-// over the many full blocks at the head of a long list; null means the head.
+// class, every block before pSearchFrom[c] in the list can hold no run of
+// 2^c units (its RunBound is below that), so that a search for the class
+// starts there instead of passing over the many full blocks at the head of a
+// long list; null means the head.
 constexpr int SizeClasses = 12;
 MemBlock *pSearchFrom[SizeClasses] = {};
 uint64_t nBlockSeq = 0; // the last block's nSeq
@@ -194,20 +195,36 @@ int FirstFit(const char *mat, int from, int u, int *pLongest) {
     return -1;
 }
 
+// The longest free run b can hold at most: its bound, or its free units when
+// fewer. Handing units out leaves the bound alone, so that a release next to
+// them finds it high enough already and reads no MAT.
+int RunBound(const MemBlock *b) {
+    return std::min(b->nFreeRunBound, b->FreeNodeCount);
+}
+
 // Units [i, i + n) of b have just been released: raise the block's bound to
 // the length of the free run that now holds them.
 void NoteReleased(MemBlock *b, int i, int n) {
     b->nFreeFrom = std::min(b->nFreeFrom, i);
-    if (b->nFreeRunBound >= b->FreeNodeCount) return; // no run can be longer
-    const char *mat = b->MAT;
-    const void *usedBefore = memrchr(mat, 'U', size_t(i));
-    int start = usedBefore ? int(static_cast<const char *>(usedBefore) - mat) + 1 : 0;
-    const void *usedAfter = memchr(mat + i + n, 'U', size_t(MemBlockUnits - i - n));
-    int end = usedAfter ? int(static_cast<const char *>(usedAfter) - mat) : MemBlockUnits;
-    if (end - start <= b->nFreeRunBound) return;
-    b->nFreeRunBound = end - start;
-    // The block may now serve classes whose searches start after it.
-    for (int c = 0; c < SizeClasses && (1 << c) <= b->nFreeRunBound; ++c)
+    const int before = std::min(b->nFreeRunBound, b->FreeNodeCount - n);
+    if (b->nFreeRunBound < b->FreeNodeCount) {
+        const char *mat = b->MAT;
+        const void *usedBefore = memrchr(mat, 'U', size_t(i));
+        int start = usedBefore ? int(static_cast<const char *>(usedBefore) - mat) + 1 : 0;
+        // Units from nFreshFrom on were never handed out, so they are free:
+        // the look ahead stops there, which keeps a release from a nearly
+        // empty block from reading the whole MAT.
+        const int after = i + n;
+        const void *usedAfter = after < b->nFreshFrom
+                                    ? memchr(mat + after, 'U', size_t(b->nFreshFrom - after))
+                                    : nullptr;
+        int end = usedAfter ? int(static_cast<const char *>(usedAfter) - mat) : MemBlockUnits;
+        b->nFreeRunBound = std::max(b->nFreeRunBound, end - start);
+    }
+    // The block may now serve classes whose searches start after it: those
+    // it was too small for before.
+    const int now = RunBound(b);
+    for (int c = SizeClass(before) + 1; c < SizeClasses && (1 << c) <= now; ++c)
         if (pSearchFrom[c] != nullptr && b->nSeq < pSearchFrom[c]->nSeq) pSearchFrom[c] = b;
 }
 
@@ -416,7 +433,7 @@ void *GetMem(size_t size) {
             if ((i = FirstFit(b->MAT, b->nFreeFrom, u, &longest)) >= 0) break;
             b->nFreeRunBound = longest;
         }
-        if (leading && b->nFreeRunBound < (1 << c))
+        if (leading && RunBound(b) < (1 << c))
             from = b->pNext != nullptr ? b->pNext : b;
         else
             leading = false;
@@ -433,7 +450,6 @@ void *GetMem(size_t size) {
     ZeroUnits(b, i, u);
     Expose(p, size + 1, r);
     b->FreeNodeCount -= u;
-    b->nFreeRunBound = std::min(b->nFreeRunBound, b->FreeNodeCount);
     if (i == b->nFreeFrom) b->nFreeFrom = i + u;
     return p;
 }
@@ -574,7 +590,7 @@ MemFault CheckSearchStarts() {
         if (pSearchFrom[c] == nullptr) continue;
         const MemBlock *b = pMemB;
         for (; b != nullptr && b != pSearchFrom[c]; b = b->pNext)
-            if (b->nFreeRunBound >= (1 << c)) return {"a search starts past room", b, c};
+            if (RunBound(b) >= (1 << c)) return {"a search starts past room", b, c};
         if (b == nullptr) return {"a search starts outside the list", pSearchFrom[c], c};
     }
     return {};

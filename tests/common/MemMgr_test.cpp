@@ -587,6 +587,38 @@ Placement PlainFirstFit(int units, MemBlock **pTail) {
 // areas: every area keeps its content, added units come zero-filled, no two
 // live areas overlap, and every GetMem takes the place a plain first-fit
 // search of the MATs finds.
+// Searches learn to pass over a full head block; a hole opened in it later,
+// of one unit or of a whole size class, is still found first.
+TEST_F(MemMgrTest, AHoleInAPassedOverBlockIsFoundFirst) {
+    std::vector<void *> units(MemBlockUnits);
+    for (void *&p : units)
+        p = GetMem(16);
+    void *spill = GetMem(16);
+    void *spillWide = GetMem(64 * MemUnitSize - 1);
+    ASSERT_EQ(BlockCount(), 2);
+    ASSERT_EQ(FindBlock(spillWide), pMemB->pNext);
+
+    PutMem(units[7]);
+    units[7] = GetMem(16);
+    EXPECT_EQ(FindBlock(units[7]), pMemB);
+    EXPECT_EQ(UnitOf(units[7]), 7);
+
+    for (int k = 100; k < 164; ++k)
+        PutMem(units[k]);
+    void *wide = GetMem(64 * MemUnitSize - 1);
+    EXPECT_EQ(FindBlock(wide), pMemB);
+    EXPECT_EQ(UnitOf(wide), 100);
+    ExpectConsistent();
+
+    PutMem(wide);
+    for (int k = 100; k < 164; ++k)
+        units[k] = nullptr;
+    for (void *p : units)
+        PutMem(p);
+    PutMem(spill);
+    PutMem(spillWide);
+}
+
 TEST_F(MemMgrTest, RandomOperationsAgreeWithAModel) {
     struct Live {
         unsigned char *p;

@@ -470,6 +470,15 @@ void Anticipate(DbT *db, const char *key) {
     if (slot.nAt != 0) __builtin_prefetch(db->pContent + slot.nAt - 1);
 }
 
+// The lookup of the reading calls: the image brought up to date with its
+// file (the record asked for already on its way into the cache), then the
+// first record of key.
+bool FindCurrentRecord(DbT *db, const char *key, DbTRecord *record) {
+    Anticipate(db, key);
+    Refresh(db);
+    return FindTRecord(db, key, record);
+}
+
 int Purge(DbT *db, const char *key, int n);
 
 // Remove the records of key, as Purge does with n = 0, through the index.
@@ -842,10 +851,8 @@ int DbmTDeleteRecords(DbT *db, const char *prefix) {
 
 int DbmTGetRecordN(DbT *db, const char *key, void *buffer, int size) {
     if (db == nullptr || key == nullptr || buffer == nullptr || size < 0) return 0;
-    Anticipate(db, key);
-    Refresh(db);
     DbTRecord rec;
-    if (!FindTRecord(db, key, &rec)) return 0;
+    if (!FindCurrentRecord(db, key, &rec)) return 0;
     int dataLen = DataLen(rec);
     CopyData(db, rec, static_cast<char *>(buffer), dataLen < size ? dataLen : size);
     return dataLen;
@@ -857,10 +864,8 @@ int DbmTGetRecord(DbT *db, const char *key, void *buffer) {
 
 int DbmTGetRecordV(DbT *db, const char *key, char **buffer, int size) {
     if (db == nullptr || key == nullptr || buffer == nullptr || size < 0) return 0;
-    Anticipate(db, key);
-    Refresh(db);
     DbTRecord rec;
-    if (!FindTRecord(db, key, &rec)) return 0;
+    if (!FindCurrentRecord(db, key, &rec)) return 0;
     int dataLen = DataLen(rec);
     char *target = *buffer;
     if (dataLen > size || target == nullptr) {
@@ -874,10 +879,8 @@ int DbmTGetRecordV(DbT *db, const char *key, char **buffer, int size) {
 
 int DbmTGetRecordSize(DbT *db, const char *key) {
     if (db == nullptr || key == nullptr) return 0;
-    Anticipate(db, key);
-    Refresh(db);
     DbTRecord rec;
-    return FindTRecord(db, key, &rec) ? DataLen(rec) : 0;
+    return FindCurrentRecord(db, key, &rec) ? DataLen(rec) : 0;
 }
 
 int DbmTCopyRecord(DbT *db, const char *oldKey, const char *newKey) {

@@ -31,10 +31,13 @@ int TakeAttributesOf(const char *original, const char *replacement) {
 bool HasVersionLine(const char *temp) {
     FILE *edit = fopen(temp, "r");
     if (edit == nullptr) return false;
-    bool hasVersion = false;
+    bool hasVersion = false, lineStart = true;
     char text[LineBufSize];
-    while (!hasVersion && fgets(text, sizeof text, edit) != nullptr)
-        hasVersion = strncmp(text, "VERSION=", 8) == 0;
+    // Only the start of a line counts: a long line comes in several pieces.
+    while (!hasVersion && fgets(text, sizeof text, edit) != nullptr) {
+        hasVersion = lineStart && strncmp(text, "VERSION=", 8) == 0;
+        lineStart = strchr(text, '\n') != nullptr;
+    }
     fclose(edit);
     return hasVersion;
 }

@@ -3,6 +3,7 @@
 // earlier installation, the prompts, and what each run leaves behind.
 #include "SetupSandbox.h"
 #include "TextLines.h"
+#include "utils.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -230,17 +231,24 @@ TEST_F(SetupRunTest, UpgradeInPlace) {
 
 TEST_F(SetupRunTest, UpgradeKeepsTheRecordWhenTheVersionEditFails) {
     FreshInstall("", {"--version", "3.01.50"});
-    // A record without a VERSION line the edit could raise.
-    Box().Write("/var/sadm/pkg/QDRNvqmm/pkginfo", "PKG=QDRNvqmm\nNAME=Corla\n");
     MakeDist();
-    SimResult r = RunSetup({});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(Box().Read("/var/sadm/pkg/QDRNvqmm/pkginfo"), "PKG=QDRNvqmm\nNAME=Corla\n");
-    EXPECT_NE(Box()
-                  .Read("/tmp/setup.log")
-                  .find("WARNING_MSG: /var/sadm/pkg/QDRNvqmm/pkginfo not "
-                        "updated"),
-              std::string::npos);
+    // Records without a VERSION line the edit could raise: none at all, and
+    // one only in the middle of a line longer than the reader's buffer.
+    const std::string records[] = {"PKG=QDRNvqmm\nNAME=Corla\n",
+                                   "PKG=QDRNvqmm\nDESC=" + std::string(LineBufSize - 6, 'x') +
+                                       "VERSION=1\n"};
+    for (const std::string &record : records) {
+        Box().Write("/var/sadm/pkg/QDRNvqmm/pkginfo", record);
+        Host("rm -f '" + Box().HostPath("/tmp/setup.log") + "'");
+        SimResult r = RunSetup({});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(Box().Read("/var/sadm/pkg/QDRNvqmm/pkginfo"), record);
+        EXPECT_NE(Box()
+                      .Read("/tmp/setup.log")
+                      .find("WARNING_MSG: /var/sadm/pkg/QDRNvqmm/pkginfo not "
+                            "updated"),
+                  std::string::npos);
+    }
 }
 
 TEST_F(SetupRunTest, UpgradeThroughALinkKeepsTheDirectory) {

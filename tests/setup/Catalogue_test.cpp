@@ -42,15 +42,15 @@ std::vector<std::string> Conversions(const char *format) {
         if (*p != '%') continue;
         ++p;
         if (*p == '%') continue;
-        std::string spec = "%";
+        std::string conversion = "%";
         while (*p != '\0' && strchr("-+ #0123456789.", *p) != nullptr)
-            spec += *p++;
+            conversion += *p++;
         if (*p == '\0' || strchr("sdieEfgGcuxXo", *p) == nullptr) {
             found.emplace_back("bad");
             if (*p == '\0') break;
             continue;
         }
-        found.emplace_back(spec + *p);
+        found.emplace_back(conversion + *p);
     }
     return found;
 }
